@@ -48,3 +48,13 @@ function(lq_version_script target file)
   target_link_options(${target} PRIVATE "-Wl,--version-script=${file}" "-Wl,--no-undefined")
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${file})
 endfunction()
+
+# lq_add_child_folders(): adds every direct sub-folder of the current folder that has a
+# CMakeLists.txt, so that components split into sub-folders need no central list.
+function(lq_add_child_folders)
+  file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  foreach(child ${children})
+    get_filename_component(dir ${child} DIRECTORY)
+    add_subdirectory(${dir})
+  endforeach()
+endfunction()
