@@ -159,7 +159,7 @@ public:
                 if (!decoders_[p]->decodeRow(sources_[p], target, planeRow)) return kErrRead;
                 if (planes > 1) interleave(planeBuf.data(), row.data(), p);
             }
-            if (h_.predictor == 2) undoPredictor(row.data(), h_, big_);
+            if (h_.predictor == 2 && (h_.compression == 5 || h_.compression == 32773)) undoPredictor(row.data(), h_, big_);
             if (h_.photometric == 0)
                 for (std::uint8_t& b : row) b = std::uint8_t(~b);
             unpacker_.unpack(row.data(), dibBits + std::uint64_t(h_.height - 1 - y) * dibRow, dibBitCount);
