@@ -26,6 +26,7 @@ const std::array<std::uint8_t, 256> kReversed = makeReversal();
 bool StripSource::refill() {
     const std::size_t got = io_.readAt(next_, buf_.data(), kChunk);
     if (got == 0) return false;
+    bufAt_ = next_;
     if (reverse_)
         for (std::size_t i = 0; i < got; ++i) buf_[i] = kReversed[buf_[i]];
     next_ += got;

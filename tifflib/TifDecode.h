@@ -15,7 +15,13 @@ namespace vellum {
 class StripSource {
 public:
     StripSource(TifIo& io, bool reverseBits) : io_(io), reverse_(reverseBits), buf_(kChunk) {}
+    // Moves to a strip. Strips usually follow each other, so a strip that starts inside the
+    // bytes already read is served from them.
     void start(std::uint64_t offset) {
+        if (offset >= bufAt_ && offset < bufAt_ + end_) {
+            pos_ = std::size_t(offset - bufAt_);
+            return;
+        }
         next_ = offset;
         pos_ = end_ = 0;
     }
@@ -34,7 +40,8 @@ private:
     bool reverse_;
     std::vector<std::uint8_t> buf_;
     std::size_t pos_ = 0, end_ = 0;
-    std::uint64_t next_ = 0;
+    std::uint64_t next_ = 0;   // file offset of the next chunk
+    std::uint64_t bufAt_ = 0;  // file offset of buf_[0]
 };
 
 class RowDecoder {

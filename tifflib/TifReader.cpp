@@ -100,6 +100,14 @@ private:
         const int step = h_.bitsPerSample == 16 ? 2 : 1;
         const int high = (step == 2 && !big_) ? 1 : 0;
         const bool cmyk = h_.photometric == 5 && spp >= 4;
+        if (step == 1 && spp == 3) {  // the common case, kept tight
+            for (std::uint32_t x = 0; x < h_.width; ++x, src += 3, dst += 3) {
+                dst[0] = src[2];
+                dst[1] = src[1];
+                dst[2] = src[0];
+            }
+            return;
+        }
         for (std::uint32_t x = 0; x < h_.width; ++x, dst += 3) {
             const std::uint8_t* px = src + std::uint64_t(x) * spp * step + high;
             auto sample = [&](int i) { return int(px[i * step]); };
