@@ -67,6 +67,12 @@ std::vector<IfdEntry> TifFile::entries(std::uint64_t ifd) const {
     return out;
 }
 
+std::uint64_t TifFile::nextFieldOf(std::uint64_t ifd) const {
+    std::uint8_t countBytes[2] = {0, 0};
+    io_->readExact(ifd, countBytes, 2);
+    return ifd + 2 + 12ull * order_.u16(countBytes);
+}
+
 bool TifFile::isPage(std::uint64_t ifd) const {
     const std::vector<IfdEntry> e = entries(ifd);
     return e.empty() || e[0].tag != 254 || (firstValue(e[0]) & 1) == 0;
