@@ -1,0 +1,54 @@
+// Fuzzes the page and tag operations on fuzzed TIFF streams: tags listed, read and written,
+// pages swapped, moved and deleted, a page appended and inserted, and the stream packed.
+// Page and tag numbers come from the input's length, so the file itself stays intact.
+#include <cstdint>
+#include <cstring>
+
+#include "platform/Dib.h"
+#include "tifflib/Vellum32.h"
+
+namespace {
+
+void ignoreTag(std::int32_t, std::int32_t, std::int32_t, const void*, std::int32_t) {}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    HLQMEM block = lqMemAlloc(size);
+    if (!block) return 0;
+    void* address = lqMemLock(block);
+    if (size) std::memcpy(address, data, size);
+    std::uint32_t length = std::uint32_t(size);
+    const short a = short(size % 3), b = short(size / 3 % 3);
+    static const short kTags[] = {254, 256, 282, 305, 306, 315};
+    const short tag = kTags[size % 6];
+
+    returntagsstream(address, length, a, 0, ignoreTag);
+    short count;
+    std::int32_t value;
+    void* text = nullptr;
+    if (readtagstream(address, length, a, tag, &count, &value, &text) == 1 && text) {
+        HLQMEM h = lqMemHandleOf(text);
+        lqMemUnlock(h);
+        lqMemFree(h);
+    }
+    writetagstream(address, length, a, tag, 77);
+    writetagstringstream(address, length, a, tag, "fuzzed text");
+    swappagesstream(address, length, a, b);
+    movepagestream(address, length, a, b);
+    deletepagestream(address, length, b);
+
+    HLQMEM dib = lqp::createDib(9, 3, size % 2 ? 1 : 24);
+    const short compression = short(size % 7);
+    writetiffiledibstream(&address, &length, compression, size % 2 ? 1 : 24, 1, dib, 0, nullptr, 0, nullptr);
+    writetiffiledibpagestream(&address, &length, compression, 8, a, dib, 0, nullptr, 0, nullptr);
+    lqMemFree(dib);
+    packtiffstream(&address, &length, 0, nullptr);
+    HLQMEM page = nullptr;
+    if (readtiffiledibstream(address, length, 0, 0, 0, &page, 0, nullptr, 0, nullptr) == 1) lqMemFree(page);
+
+    HLQMEM h = lqMemHandleOf(address);
+    lqMemUnlock(h);
+    lqMemFree(h);
+    return 0;
+}
