@@ -47,22 +47,22 @@ public:
     void encodeRow(const std::uint8_t* row, std::size_t n, std::vector<std::uint8_t>& out) override {
         std::size_t i = 0, literal = 0;
         while (i < n) {
-            std::size_t run = 1;
-            while (i + run < n && row[i + run] == row[i] && run < 128) ++run;
-            if (run >= 2) {
-                flushLiteral(row + i - literal, literal, out);
-                literal = 0;
-                out.push_back(std::uint8_t(257 - run));
-                out.push_back(row[i]);
-                i += run;
-            } else {
+            if (i + 1 >= n || row[i + 1] != row[i]) {  // the common case in photos: no run here
                 ++literal;
                 ++i;
                 if (literal == 128) {
                     flushLiteral(row + i - literal, literal, out);
                     literal = 0;
                 }
+                continue;
             }
+            std::size_t run = 2;
+            while (i + run < n && row[i + run] == row[i] && run < 128) ++run;
+            flushLiteral(row + i - literal, literal, out);
+            literal = 0;
+            out.push_back(std::uint8_t(257 - run));
+            out.push_back(row[i]);
+            i += run;
         }
         flushLiteral(row + n - literal, literal, out);
     }
@@ -112,7 +112,7 @@ private:
             prefix_ = byte;
             return;
         }
-        const std::uint32_t h = ((std::uint32_t(byte) + 1) * std::uint32_t(prefix_)) & 8191;
+        const std::uint32_t h = ((std::uint32_t(prefix_) << 8 | byte) * 2654435761u) >> 19;  // 13 bits
         for (int e = heads_[h]; e >= 0; e = link_[std::size_t(e)])
             if (entryPrefix_[std::size_t(e)] == prefix_ && suffix_[std::size_t(e)] == byte) {
                 prefix_ = e;
@@ -143,25 +143,32 @@ private:
     int next_ = 258, width_ = 9, limit_ = 512;
 };
 
+// Position of the first pixel at or after `x` whose bit differs from `white`, or `width`.
+std::uint32_t nextChange(const std::uint8_t* row, std::uint32_t x, std::uint32_t width, bool white) {
+    const std::uint64_t flip = white ? ~0ull : 0;
+    while (x < width) {
+        // Eight bytes from the one holding x, most significant first, bits before x masked off.
+        const std::uint32_t byte = x >> 3;
+        std::uint64_t word = 0;
+        const std::uint32_t bytes = std::min<std::uint32_t>(8, (width + 7) / 8 - byte);
+        for (std::uint32_t i = 0; i < bytes; ++i) word |= std::uint64_t(row[byte + i]) << (56 - 8 * i);
+        word ^= flip;
+        word &= ~0ull >> (x & 7);
+        if (bytes < 8) word &= ~0ull << (64 - 8 * bytes);
+        if (word) return std::min(width, byte * 8 + std::uint32_t(__builtin_clzll(word)));
+        x = (byte + bytes) * 8;
+    }
+    return width;
+}
+
 // Changing elements of a 1-bit row (1 = white): positions where the colour differs from the
 // pixel before, starting from white; followed by `width` twice.
 void changesOf(const std::uint8_t* row, std::uint32_t width, std::vector<std::uint32_t>& out) {
     out.clear();
     bool white = true;
-    std::uint32_t x = 0;
-    while (x < width) {
-        const std::uint8_t byte = row[x >> 3];
-        // Whole bytes of the current colour are skipped at once.
-        if ((x & 7) == 0 && byte == (white ? 0xFF : 0x00) && x + 8 <= width) {
-            x += 8;
-            continue;
-        }
-        const bool pixelWhite = (byte >> (7 - (x & 7))) & 1;
-        if (pixelWhite != white) {
-            out.push_back(x);
-            white = pixelWhite;
-        }
-        ++x;
+    for (std::uint32_t x = nextChange(row, 0, width, true); x < width; x = nextChange(row, x, width, white)) {
+        out.push_back(x);
+        white = !white;
     }
     out.push_back(width);
     out.push_back(width);

@@ -62,23 +62,30 @@ bool commitStream(void** address, std::uint32_t* length, const std::vector<std::
     return true;
 }
 
-// The DIB to write: a 32-bit DIB loses its fourth byte, and (unless packing) a depth other
-// than the requested one is converted. Null with the reason set on failure.
-lqp::MemOwner prepareDib(HLQMEM dib, int bits, bool packing, std::uint32_t& error) {
+// The DIB to write: the caller's own (never changed), or a new one when a 32-bit DIB loses
+// its fourth byte or (unless packing) a depth other than the requested one is converted.
+struct PreparedDib {
+    HLQMEM dib = nullptr;   // what to write
+    lqp::MemOwner owned;    // set when `dib` was made here
+    std::uint32_t error = 0;
+};
+
+PreparedDib prepareDib(HLQMEM dib, int bits, bool packing) {
+    PreparedDib p;
     lqp::DibHeader h;
     {
         lqp::MemLock lock(dib);
         if (!lock || lqp::validateDib(lock.data(), lqMemSize(dib), &h) != lqp::DibCheck::Ok || h.compression != lqp::kBiRgb ||
             (h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 && h.bitCount != 24 && h.bitCount != 32)) {
-            error = kErrArgument;
-            return {};
+            p.error = kErrArgument;
+            return p;
         }
     }
-    lqp::MemOwner work;
+    p.dib = dib;
     if (h.bitCount == 32) {
-        work.reset(lqp::createDib(h.width, h.height, 24));
-        if (!work) { error = kErrMemory; return {}; }
-        lqp::MemLock from(dib), to(work.get());
+        p.owned.reset(lqp::createDib(h.width, h.height, 24));
+        if (!p.owned) { p.error = kErrMemory; return p; }
+        lqp::MemLock from(dib), to(p.owned.get());
         const std::uint64_t inRow = lqp::dibRowSize(h), outRow = lqp::dibRowSize(h.width, 24);
         const std::uint8_t* src = from.data() + lqp::dibPixelOffset(h);
         std::uint8_t* dst = to.data() + lqp::kDibHeaderSize;
@@ -88,22 +95,16 @@ lqp::MemOwner prepareDib(HLQMEM dib, int bits, bool packing, std::uint32_t& erro
         out.xPelsPerMeter = h.xPelsPerMeter;
         out.yPelsPerMeter = h.yPelsPerMeter;
         lqp::writeDibHeader(to.data(), out);
+        p.dib = p.owned.get();
         h.bitCount = 24;
     }
     const int wanted = bits <= 0 ? 0 : bits == 1 ? 1 : bits <= 4 ? 4 : bits <= 8 ? 8 : 24;
     if (!packing && wanted != h.bitCount) {
-        lqp::MemOwner converted(lqcolor::changeDepth(work ? work.get() : dib, wanted));
-        if (!converted) { error = kErrMemory; return {}; }
-        return converted;
+        p.owned.reset(lqcolor::changeDepth(p.dib, wanted));
+        p.dib = p.owned.get();
+        if (!p.dib) p.error = kErrMemory;
     }
-    if (work) return work;
-    // Written as it is: a copy keeps ownership simple and the caller's block untouched.
-    const std::size_t size = lqMemSize(dib);
-    lqp::MemOwner copy(lqMemAlloc(size));
-    if (!copy) { error = kErrMemory; return {}; }
-    lqp::MemLock from(dib), to(copy.get());
-    std::memcpy(to.data(), from.data(), size);
-    return copy;
+    return p;
 }
 
 WriteOptions exportOptions(int compression, bool append) {
@@ -138,14 +139,13 @@ std::uint32_t placePage(TifTarget& t, Placing placing, int page, const PageWrite
 short writeDib(const Destination& d, short compression, short bits, Placing placing, int page, HLQMEM dib,
                std::int32_t user, LqProgressProc progress, short showErrors) {
     if (compression >= 2 && compression <= 4) bits = 1;
-    std::uint32_t error = 0;
     PageWrite pw;
-    lqp::MemOwner prepared = prepareDib(dib, bits, false, error);
-    if (!prepared) {
-        if (error == kErrMemory) lqcolor::reportFailure(kColorOutOfMemory, showErrors);
-        return fail(error);
+    const PreparedDib prepared = prepareDib(dib, bits, false);
+    if (prepared.error) {
+        if (prepared.error == kErrMemory) lqcolor::reportFailure(kColorOutOfMemory, showErrors);
+        return fail(prepared.error);
     }
-    pw.dib = prepared.get();
+    pw.dib = prepared.dib;
     pw.options = exportOptions(compression, placing != Placing::New);
     pw.progress = {progress, user};
     if (d.isStream()) {
