@@ -15,11 +15,13 @@ QString lead(const QString& text, const TLQFileFormat& format, const QString& pa
 }  // namespace
 
 QString WrongSignatureMessage(const TLQFileFormat& format, const QString& path) {
-    return lead(LangString(1009), format, path) + QLatin1Char('\n') + format.WrongSignatureText;
+    const QString first = format.WrongSignatureLead.isEmpty() ? LangString(1009) : format.WrongSignatureLead;
+    return lead(first, format, path) + QLatin1Char('\n') + format.WrongSignatureText;
 }
 
 QString ReadErrorMessage(const TLQFileFormat& format, const QString& path, const QString& error) {
-    return lead(LangString(1011), format, path) + QStringLiteral(":\n") + error + QLatin1Char('.');
+    const QString first = format.ReadErrorLead.isEmpty() ? LangString(1011) : format.ReadErrorLead;
+    return lead(first, format, path) + QStringLiteral(":\n") + error + QLatin1Char('.');
 }
 
 QString WriteErrorMessage(const TLQFileFormat& format, const QString& path, const QString& error) {

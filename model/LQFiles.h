@@ -21,6 +21,8 @@ struct TLQFileFormat {
     TBlank Blank;                // the text set's messages join the leading text and the path directly
     bool CheckFreeSpace;         // refuse to save with 10000 bytes or less free
     qsizetype SignificantLength = -1;  // leading bytes of the signature that must match; -1: all
+    QString WrongSignatureLead = {};  // first words of the wrong-signature warning; empty: text 1009
+    QString ReadErrorLead = {};       // first words of the read-error message; empty: text 1011
 };
 
 // Message texts, lines joined with "\n".

@@ -161,13 +161,16 @@ bool saveSet(TLQSetList<Entry>& list, const QString& path, const TLQFileFormat& 
 QString pathOr(const QString& path, const QString& fileName) { return path.isEmpty() ? fileName : path; }
 
 TLQFileFormat frameSetFormat() {
-    return {"Lumenquiltworks 97 Frame Set", 1, LangString(1010), TLQFileFormat::BlankAfterLead, true};
+    return {.Signature = "Lumenquiltworks 97 Frame Set", .Version = 1, .WrongSignatureText = LangString(1010),
+            .Blank = TLQFileFormat::BlankAfterLead, .CheckFreeSpace = true};
 }
 TLQFileFormat pageSetFormat() {
-    return {"Lumenquiltworks 97 Page Set", 1, LangString(1013), TLQFileFormat::BlankAfterLead, true};
+    return {.Signature = "Lumenquiltworks 97 Page Set", .Version = 1, .WrongSignatureText = LangString(1013),
+            .Blank = TLQFileFormat::BlankAfterLead, .CheckFreeSpace = true};
 }
 TLQFileFormat textSetFormat() {
-    return {"Lumenquiltworks 97 Text Set", 3, LangString(1015), TLQFileFormat::NoBlankAfterLead, false};
+    return {.Signature = "Lumenquiltworks 97 Text Set", .Version = 3, .WrongSignatureText = LangString(1015),
+            .Blank = TLQFileFormat::NoBlankAfterLead, .CheckFreeSpace = false};
 }
 
 }  // namespace
