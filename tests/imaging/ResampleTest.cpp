@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/LQResample.h"
+#include "imaging/LQResampleKernels.h"
 #include "platform/Dib.h"
 #include "platform/MemBlock.h"
 #include "tests/imaging/ResampleImages.h"
@@ -251,6 +252,42 @@ TEST(Resample, TwoThreadsGiveTheSameImageAsOne) {
     for (int filter : {2, 6, 7})
         EXPECT_EQ(resample(src, Rect{}, 1310, 930, filter, 1), resample(src, Rect{}, 1310, 930, filter, 2)) << filter;
 }
+
+#if defined(__x86_64__)
+TEST(Resample, Avx2KernelsGiveTheSameBytesAsTheBaseline) {
+    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
+    using lqresample::Kernels;
+    std::mt19937 rng(2);
+    std::uniform_real_distribution<float> weight(-0.3f, 1.2f);
+    std::vector<std::vector<std::uint8_t>> rows(9, std::vector<std::uint8_t>(1001));
+    for (auto& r : rows)
+        for (std::uint8_t& b : r) b = std::uint8_t(rng());
+    std::vector<const std::uint8_t*> rowPointers;
+    for (const auto& r : rows) rowPointers.push_back(r.data());
+    std::vector<lqresample::Pixel4> ext(1001 / 3 + 9);
+    std::vector<int> source(ext.size());
+    for (std::size_t q = 0; q < source.size(); ++q) source[q] = int(rng() % 333);
+    for (int taps = 0; taps <= 9; ++taps) {
+        std::vector<float> w(std::size_t(taps) * 333);
+        for (float& f : w) f = weight(rng);
+        std::vector<int> first(333);
+        for (int& f : first) f = int(rng() % 9);
+        const auto rowBytes = [&](const Kernels& k) {
+            std::vector<std::uint8_t> out(1001);
+            k.blendRows(rowPointers.data(), w.data(), taps, out.data(), 1001);
+            return out;
+        };
+        const auto columnBytes = [&](const Kernels& k) {
+            std::vector<std::uint8_t> out(333 * 3);
+            k.expandRow(rows[0].data(), source.data(), int(source.size()), ext.data());
+            k.blendColumns(ext.data(), first.data(), w.data(), taps, 333, out.data());
+            return out;
+        };
+        EXPECT_EQ(rowBytes(lqresample::kBaselineKernels), rowBytes(lqresample::kAvx2Kernels)) << taps << " taps";
+        EXPECT_EQ(columnBytes(lqresample::kBaselineKernels), columnBytes(lqresample::kAvx2Kernels)) << taps << " taps";
+    }
+}
+#endif
 
 TEST(ResampleRect, SideBySideTilesEqualTheWholeImage) {
     // Halving 2047 pixels to 1024 maps every 512-pixel destination tile onto a source rectangle
