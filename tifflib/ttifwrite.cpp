@@ -23,16 +23,6 @@ using namespace vellum;
 
 constexpr std::uint32_t kStreamStep = 0x40000;
 
-// Where a write goes: a file by name, or a memory stream (address and length, in/out).
-struct Destination {
-    const char* fileName = nullptr;
-    void** stream = nullptr;
-    std::uint32_t* length = nullptr;
-    bool isStream() const { return stream != nullptr; }
-};
-
-enum class Placing { New, Append, Insert, Replace };
-
 // The stream's current bytes (none for a null address); false when the address is no block.
 bool streamBytes(const void* address, std::uint32_t length, std::vector<std::uint8_t>& out) {
     out.clear();
@@ -136,8 +126,10 @@ std::uint32_t placePage(TifTarget& t, Placing placing, int page, const PageWrite
     return 0;
 }
 
-short writeDib(const Destination& d, short compression, short bits, Placing placing, int page, HLQMEM dib,
-               std::int32_t user, LqProgressProc progress, short showErrors) {
+}  // namespace
+
+short vellum::writeDib(const Destination& d, short compression, short bits, Placing placing, int page, HLQMEM dib,
+                       std::int32_t user, LqProgressProc progress, short showErrors) {
     if (compression >= 2 && compression <= 4) bits = 1;
     PageWrite pw;
     const PreparedDib prepared = prepareDib(dib, bits, false);
@@ -163,6 +155,8 @@ short writeDib(const Destination& d, short compression, short bits, Placing plac
     std::uint32_t err = placePage(*t, placing, page, pw);
     return err ? fail(err) : 1;
 }
+
+namespace {
 
 // Runs an in-place operation on a file, or on a copy of a stream that is put back on success.
 template <typename Op>
