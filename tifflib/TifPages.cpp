@@ -107,29 +107,45 @@ std::uint32_t checkOwnLayout(const TifFile& f) {
     return 0;
 }
 
-std::uint32_t swapPages(TifTarget& t, int a, int b) {
+namespace {
+
+// A file opened for rearranging pages a and b: own layout, both pages there and different.
+struct Rearranging {
+    std::optional<TifFile> file;
+    std::vector<std::size_t> at;  // chain position of every page
+    std::uint32_t error = 0;
+};
+
+Rearranging rearranging(TifTarget& t, int a, int b) {
+    Rearranging r;
     Opened o = open(t);
-    if (o.error) return o.error;
-    if (std::uint32_t err = checkOwnLayout(*o.file)) return err;
-    const std::vector<std::size_t> at = pagePositions(*o.file);
-    if (a == b || a < 0 || b < 0 || a >= int(at.size()) || b >= int(at.size())) return kErrArgument;
-    std::vector<std::uint64_t> order = o.file->ifds();
-    std::swap(order[at[std::size_t(a)]], order[at[std::size_t(b)]]);
-    return relink(t, *o.file, order);
+    r.error = o.error ? o.error : checkOwnLayout(*o.file);
+    if (r.error) return r;
+    r.file = std::move(o.file);
+    r.at = pagePositions(*r.file);
+    if (a == b || a < 0 || b < 0 || a >= int(r.at.size()) || b >= int(r.at.size())) r.error = kErrArgument;
+    return r;
+}
+
+}  // namespace
+
+std::uint32_t swapPages(TifTarget& t, int a, int b) {
+    const Rearranging r = rearranging(t, a, b);
+    if (r.error) return r.error;
+    std::vector<std::uint64_t> order = r.file->ifds();
+    std::swap(order[r.at[std::size_t(a)]], order[r.at[std::size_t(b)]]);
+    return relink(t, *r.file, order);
 }
 
 std::uint32_t movePage(TifTarget& t, int a, int b) {
-    Opened o = open(t);
-    if (o.error) return o.error;
-    if (std::uint32_t err = checkOwnLayout(*o.file)) return err;
-    const std::vector<std::size_t> at = pagePositions(*o.file);
-    if (a == b || a < 0 || b < 0 || a >= int(at.size()) || b >= int(at.size())) return kErrArgument;
-    std::vector<std::uint64_t> order = o.file->ifds();
-    const std::uint64_t moving = order[at[std::size_t(b)]], before = order[at[std::size_t(a)]];
-    order.erase(order.begin() + std::ptrdiff_t(at[std::size_t(b)]));
+    const Rearranging r = rearranging(t, a, b);
+    if (r.error) return r.error;
+    std::vector<std::uint64_t> order = r.file->ifds();
+    const std::uint64_t moving = order[r.at[std::size_t(b)]], before = order[r.at[std::size_t(a)]];
+    order.erase(order.begin() + std::ptrdiff_t(r.at[std::size_t(b)]));
     order.insert(std::find(order.begin(), order.end(), before), moving);
-    if (order == o.file->ifds()) return 0;
-    return relink(t, *o.file, order);
+    if (order == r.file->ifds()) return 0;
+    return relink(t, *r.file, order);
 }
 
 std::uint32_t deletePage(TifTarget& t, int page) {
