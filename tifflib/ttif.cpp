@@ -22,7 +22,6 @@ bool TTIF::attachFile(const char* fileName) {
 
 bool TTIF::attachStream(const void* address, std::uint32_t length) {
     io_ = openStreamForRead(address, length);
-    memory_ = true;
     if (!io_) lqSetLastError(kErrHandle);
     return io_ != nullptr;
 }

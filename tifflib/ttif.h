@@ -18,7 +18,6 @@ public:
     // Attach the file or stream to read; false (reason in the last-error slot) when it fails.
     bool attachFile(const char* fileName);
     bool attachStream(const void* address, std::uint32_t length);
-    bool memoryMode() const { return memory_; }
     TifIo& io() { return *io_; }
     const Progress& progress() const { return progress_; }
     // Decodes a page; on failure sets the last error and answers null.
@@ -27,7 +26,6 @@ public:
 private:
     std::unique_ptr<TifIo> io_;
     Progress progress_;
-    bool memory_ = false;
 };
 
 // Sets the last-error slot and answers -1.

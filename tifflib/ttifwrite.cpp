@@ -99,12 +99,28 @@ PreparedDib prepareDib(HLQMEM dib, int bits, bool packing) {
 
 WriteOptions exportOptions(int compression, bool append) {
     WriteOptions o;
-    o.set("EXTENSION", "TIF");
     o.set("COMPRESS", compression == 0 || compression == 1 ? "OFF" : "ON");
     const char* names[] = {"", "", "MODCCITT", "GROUP3", "GROUP4", "LZW"};
     o.set("TIFF_COMPRESS", compression >= 2 && compression <= 5 ? names[compression] : "PACKBITS");
     o.set(append ? "APPEND" : "OVERWRITE", "ON");
     return o;
+}
+
+// Opens the file a page is written to: with APPEND "ON"/"YES" the existing file (created when
+// missing); otherwise an existing file is replaced when OVERWRITE is "ON" and left alone in
+// every other case.
+std::unique_ptr<TifTarget> openTarget(const char* fileName, const WriteOptions& o, std::uint32_t& error) {
+    error = kErrOpen;
+    if (!fileName) return nullptr;
+    const bool append = o.is("APPEND", "ON") || o.is("APPEND", "YES");
+    if (!append && ::access(fileName, F_OK) == 0) {
+        if (!o.is("OVERWRITE", "ON")) {
+            error = kErrExists;
+            return nullptr;
+        }
+        ::unlink(fileName);
+    }
+    return openFileForUpdate(fileName, true);
 }
 
 // Writes the page and puts it where it belongs.
@@ -148,10 +164,9 @@ short vellum::writeDib(const Destination& d, short compression, short bits, Plac
         if (std::uint32_t err = placePage(t, placing, page, pw)) return fail(err);
         return commitStream(d.stream, d.length, t.bytes()) ? 1 : fail(kErrMemory);
     }
-    if (!d.fileName) return fail(kErrOpen);
-    if (placing == Placing::New) ::unlink(d.fileName);
-    auto t = openFileForUpdate(d.fileName, true);
-    if (!t) return fail(kErrOpen);
+    std::uint32_t openError = 0;
+    auto t = openTarget(d.fileName, pw.options, openError);
+    if (!t) return fail(openError);
     std::uint32_t err = placePage(*t, placing, page, pw);
     return err ? fail(err) : 1;
 }
