@@ -1,5 +1,5 @@
 #!/bin/sh
-# Times TIFF encoding in Vellum32 and in libtiff on the same images, in one run: the
+# Times (process CPU time, best of RUNS) TIFF encoding in Vellum32 and in libtiff on the same images, in one run: the
 # 12-megapixel RGB photo-like image of bench/tiff-read with LZW and PackBits, and the A4
 # 300-dpi bilevel page with Group 4. Prints MB/s of raw pixel data, output sizes, the speed
 # ratio Vellum32 / libtiff (>= 1.0: at least as fast) and the size ratio (1.00: equal).

@@ -1,6 +1,7 @@
-// Writes a BMP's image as TIFF with libVellum32.so N times; prints the best time in seconds.
+// Writes a BMP's image as TIFF with libVellum32.so N times; prints the best CPU time in seconds.
 //   vellum_write IN.bmp OUT.tif COMPRESSION RUNS
-#include <chrono>
+#include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,13 @@
 #include <vector>
 
 #include "tifflib/Vellum32.h"
+
+// CPU time of this process: the machine is shared, so wall time says little.
+static double cpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
 
 int main(int argc, char** argv) {
     if (argc != 5) return 2;
@@ -22,9 +30,9 @@ int main(int argc, char** argv) {
     const int bits = std::uint8_t(bmp[28]);
     double best = 1e9;
     for (int i = 0; i < std::atoi(argv[4]); ++i) {
-        const auto start = std::chrono::steady_clock::now();
+        const double start = cpuSeconds();
         if (writetiffiledib(argv[2], compression, short(bits), 0, dib, 0, nullptr, 0, nullptr) != 1) return 1;
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        best = std::min(best, cpuSeconds() - start);
     }
     lqMemFree(dib);
     std::printf("%.6f\n", best);
