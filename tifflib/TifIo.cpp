@@ -55,7 +55,7 @@ public:
     }
     ~StreamIo() override { lqMemUnlock(h_); }
     std::size_t readAt(std::uint64_t offset, void* dst, std::size_t n) override {
-        if (offset >= length_) return 0;
+        if (offset >= length_ || n == 0) return 0;
         const std::size_t count = std::size_t(std::min<std::uint64_t>(n, length_ - offset));
         std::memcpy(dst, data_ + offset, count);
         return count;
@@ -70,7 +70,7 @@ private:
 }  // namespace
 
 std::size_t BufferTarget::readAt(std::uint64_t offset, void* dst, std::size_t n) {
-    if (offset >= data_.size()) return 0;
+    if (offset >= data_.size() || n == 0) return 0;
     const std::size_t count = std::size_t(std::min<std::uint64_t>(n, data_.size() - offset));
     std::memcpy(dst, data_.data() + offset, count);
     return count;
