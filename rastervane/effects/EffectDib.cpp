@@ -6,26 +6,26 @@
 namespace rv::fx {
 
 std::nullptr_t fail(int code, std::string text) {
-    setLastError(code, std::move(text));
+    RVSetLastError(code, std::move(text));
     return nullptr;
 }
 
 LockedDib::LockedDib(HLQMEM h) {
     base_ = h && lqMemIsValid(h) ? static_cast<std::uint8_t*>(lqMemLock(h)) : nullptr;
     if (!base_) {
-        fail(RV_ERR_EMPTY_IMAGE, "Input image is empty");
+        fail(kRVErrEmptyImage, "Input image is empty");
         return;
     }
     handle_ = h;
     lqp::DibHeader hdr;
     const lqp::DibCheck check = lqp::validateDib(base_, lqMemSize(h), &hdr);
     if (check != lqp::DibCheck::Ok) {
-        fail(RV_ERR_INVALID_DIB, std::string("Input image is not a valid DIB: ") + lqp::dibCheckText(check));
+        fail(kRVErrBadDib, std::string("Input image is not a valid DIB: ") + lqp::dibCheckText(check));
         return;
     }
     const int bits = hdr.bitCount;
     if (hdr.compression != lqp::kBiRgb || (bits != 1 && bits != 4 && bits != 8 && bits != 24)) {
-        fail(RV_ERR_UNSUPPORTED_DEPTH, "Unsupported image depth: " + std::to_string(bits) + " bits per pixel");
+        fail(kRVErrUnsupported, "Unsupported image depth: " + std::to_string(bits) + " bits per pixel");
         return;
     }
     h_ = hdr;
@@ -46,7 +46,7 @@ LockedDib::~LockedDib() {
 
 ResultDib::ResultDib(const LockedDib& like, int width, int height, int bits, std::uint32_t colors) {
     if (width <= 0 || height <= 0) {
-        fail(RV_ERR_BAD_PARAMETER, "The new image size must be positive");
+        fail(kRVErrBadArgument, "The new image size must be positive");
         return;
     }
     const bool sameTable = bits == like.bits() && bits <= 8;
@@ -62,13 +62,13 @@ ResultDib::ResultDib(const LockedDib& like, int width, int height, int bits, std
     }
     const std::uint64_t total = lqp::dibTotalSize(h);
     if (total > kLqMemMaxBlock) {
-        fail(RV_ERR_TOO_LARGE, "The resulting image is too large");
+        fail(kRVErrTooLarge, "The resulting image is too large");
         return;
     }
     h.sizeImage = std::uint32_t(lqp::dibRowSize(h) * std::uint64_t(height));
     mem_.reset(lqMemAlloc(std::size_t(total)));
     if (!mem_) {
-        fail(RV_ERR_NO_MEMORY, "Can't allocate memory");
+        fail(kRVErrNoMemory, "Can't allocate memory");
         return;
     }
     {
@@ -115,7 +115,7 @@ bool ProgressSteps::step(long long done) {
 bool ProgressSteps::report(int percent) {
     last_ = percent;
     if (!progress_ || progress_(percent)) return true;
-    setLastError(RV_ERR_CANCELLED, "Operation cancelled");
+    RVSetLastError(kRVErrCancelled, "Operation cancelled");
     return false;
 }
 

@@ -12,7 +12,7 @@
 
 #include "platform/Dib.h"
 #include "platform/MemBlock.h"
-#include "rastervane/effects/RVError.h"
+#include "rastervane/RVError.h"
 
 namespace rv::fx {
 
@@ -121,7 +121,7 @@ inline void copyPixel(int bits, std::uint8_t* dstRow, int dx, const std::uint8_t
 }
 
 // Reports the progress of `total` units of work (rows, as a rule) through a callback that may
-// be empty. Every report that is answered with "cancel" sets RV_ERR_CANCELLED.
+// be empty. Every report that is answered with "cancel" sets kRVErrCancelled.
 class ProgressSteps {
 public:
     ProgressSteps(const RVProgress& progress, long long total) : progress_(progress), total_(total) {}
@@ -137,15 +137,15 @@ private:
 };
 
 // Names the operation in the thread's operation text, then runs the body, turning an
-// allocation failure into RV_ERR_NO_MEMORY.
+// allocation failure into kRVErrNoMemory.
 template <class F>
 auto runOperation(const char* name, F&& body) -> decltype(body()) {
-    setOperationText(name);
+    RVSetOperation(name);
     try {
         return body();
     } catch (const std::bad_alloc&) {
-        setLastError(RV_ERR_NO_MEMORY, "Can't allocate memory");
-        if constexpr (std::is_same_v<decltype(body()), int>) return RV_ERR_NO_MEMORY;
+        RVSetLastError(kRVErrNoMemory, "Can't allocate memory");
+        if constexpr (std::is_same_v<decltype(body()), int>) return kRVErrNoMemory;
         else return nullptr;
     }
 }

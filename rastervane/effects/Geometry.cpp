@@ -66,7 +66,7 @@ public:
     }
 
     HLQMEM run() const {
-        if (width_ > 1 << 30 || height_ > 1 << 30) return fx::fail(RV_ERR_TOO_LARGE, "The resulting image is too large");
+        if (width_ > 1 << 30 || height_ > 1 << 30) return fx::fail(kRVErrTooLarge, "The resulting image is too large");
         fx::ResultDib out(src_, int(width_), int(height_), 24);
         if (!out.valid()) return nullptr;
         for (int y = 0; y < out.dib().height(); ++y) rotateRow(y, out.dib().topRow(y));
@@ -121,8 +121,8 @@ private:
 int replaceContent(HLQMEM dib, HLQMEM from) {
     const std::size_t size = lqMemSize(from);
     if (!lqMemReAlloc(dib, size)) {
-        fx::fail(RV_ERR_NO_MEMORY, "Can't allocate memory");
-        return RV_ERR_NO_MEMORY;
+        fx::fail(kRVErrNoMemory, "Can't allocate memory");
+        return kRVErrNoMemory;
     }
     const lqp::MemLock to(dib), source(from);
     std::memcpy(to.data(), source.data(), size);
@@ -141,8 +141,8 @@ HLQMEM RVMirror(HLQMEM dib, bool horizontal, bool vertical) {
 int RVRotate(HLQMEM dib, double angle, lqp::ColorRef backColor) {
     return fx::runOperation("Rotating Image", [&]() -> int {
         if (!std::isfinite(angle)) {
-            fx::fail(RV_ERR_BAD_PARAMETER, "The rotation angle is not a number");
-            return RV_ERR_BAD_PARAMETER;
+            fx::fail(kRVErrBadArgument, "The rotation angle is not a number");
+            return kRVErrBadArgument;
         }
         double degrees = std::fmod(angle, 360.0);
         if (degrees < 0) degrees += 360.0;
@@ -151,14 +151,14 @@ int RVRotate(HLQMEM dib, double angle, lqp::ColorRef backColor) {
         lqp::MemOwner rotated;
         {
             const fx::LockedDib src(dib);
-            if (!src.valid()) return lastErrorCode();
+            if (!src.valid()) return RVLastErrorCode();
             if (exact && int(quarters) % 4 == 0) return 1;
             rotated.reset(exact ? quarterTurns(src, int(quarters) % 4)
                                 : fx::on24Bits(src, [&](const fx::LockedDib& wide) {
                                       return BilinearRotation(wide, degrees, backColor).run();
                                   }));
         }
-        return rotated ? replaceContent(dib, rotated.get()) : lastErrorCode();
+        return rotated ? replaceContent(dib, rotated.get()) : RVLastErrorCode();
     });
 }
 

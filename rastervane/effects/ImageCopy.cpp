@@ -265,8 +265,8 @@ HLQMEM RVImageCopy(HLQMEM dib, int newWidth, int newHeight, BWCopyFlags flags, i
         const fx::LockedDib src(dib);
         if (!src.valid()) return nullptr;
         if (left < 0 || top < 0 || right < left || bottom < top || right >= src.width() || bottom >= src.height())
-            return fx::fail(RV_ERR_BAD_PARAMETER, "The source rectangle reaches past the image");
-        if (newWidth <= 0 || newHeight <= 0) return fx::fail(RV_ERR_BAD_PARAMETER, "The new image size must be positive");
+            return fx::fail(kRVErrBadArgument, "The source rectangle reaches past the image");
+        if (newWidth <= 0 || newHeight <= 0) return fx::fail(kRVErrBadArgument, "The new image size must be positive");
         const Region r{left, top, right - left + 1, bottom - top + 1};
         return copyRegion(src, r, newWidth, newHeight, flags);
     });

@@ -144,7 +144,7 @@ HLQMEM RVGamma(HLQMEM dib, int value) {
 int RVInvert(HLQMEM dib) {
     return fx::runOperation("Inverting Image", [&]() -> int {
         const fx::LockedDib img(dib);
-        if (!img.valid()) return lastErrorCode();
+        if (!img.valid()) return RVLastErrorCode();
         if (img.bits() <= 8) {
             std::uint8_t* entry = img.colorTable();
             for (std::uint32_t i = 0; i < img.colorCount(); ++i, entry += 4) {
@@ -171,7 +171,7 @@ HLQMEM GrayArea(HLQMEM dib, const RVProgress& progress, RVRect area) {
             area = {0, 0, src.width(), src.height()};
             if (src.bits() <= 8) return grayCopy(src, area, progress);
         } else if (area.left < 0 || area.top < 0 || area.right > src.width() || area.bottom > src.height()) {
-            return fx::fail(RV_ERR_BAD_PARAMETER, "The area reaches past the image");
+            return fx::fail(kRVErrBadArgument, "The area reaches past the image");
         }
         return fx::on24Bits(src, [&](const fx::LockedDib& wide) { return grayCopy(wide, area, progress); });
     });

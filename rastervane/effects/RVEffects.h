@@ -10,7 +10,7 @@
 
 #include "platform/Color.h"
 #include "platform/MemBlock.h"
-#include "rastervane/effects/RVError.h"
+#include "rastervane/RVError.h"
 
 namespace rv {
 

@@ -54,22 +54,22 @@ TEST(Errors, BadBlocksAreRefusedAndLeftAsTheyWere) {
     struct Case { const char* what; std::function<HLQMEM()> make; int code; };
     const auto keep = [](lqp::DibHeader&) {};
     const Case cases[] = {
-        {"ten bytes", [] { return lqMemAlloc(10); }, rv::RV_ERR_INVALID_DIB},
-        {"one byte short", [&] { return malformed(keep, 1); }, rv::RV_ERR_INVALID_DIB},
-        {"12 bits", [] { return malformed([](lqp::DibHeader& h) { h.bitCount = 12; }); }, rv::RV_ERR_INVALID_DIB},
-        {"top-down", [] { return malformed([](lqp::DibHeader& h) { h.height = -h.height; }); }, rv::RV_ERR_INVALID_DIB},
-        {"huge width", [] { return malformed([](lqp::DibHeader& h) { h.width = 0x7FFFFFFF; }); }, rv::RV_ERR_INVALID_DIB},
-        {"RLE8", [] { return malformed([](lqp::DibHeader& h) { h.bitCount = 8, h.compression = lqp::kBiRle8; }); }, rv::RV_ERR_INVALID_DIB},
-        {"300 colours", [] { return malformed([](lqp::DibHeader& h) { h.bitCount = 8, h.clrUsed = 300; }); }, rv::RV_ERR_INVALID_DIB},
-        {"16 bits", [] { return malformed([](lqp::DibHeader& h) { h.bitCount = 16; }); }, rv::RV_ERR_UNSUPPORTED_DEPTH},
-        {"32 bits", [] { return malformed([](lqp::DibHeader& h) { h.bitCount = 32, h.width = 3; }); }, rv::RV_ERR_UNSUPPORTED_DEPTH},
+        {"ten bytes", [] { return lqMemAlloc(10); }, rv::kRVErrBadDib},
+        {"one byte short", [&] { return malformed(keep, 1); }, rv::kRVErrBadDib},
+        {"12 bits", [] { return malformed([](lqp::DibHeader& h) { h.bitCount = 12; }); }, rv::kRVErrBadDib},
+        {"top-down", [] { return malformed([](lqp::DibHeader& h) { h.height = -h.height; }); }, rv::kRVErrBadDib},
+        {"huge width", [] { return malformed([](lqp::DibHeader& h) { h.width = 0x7FFFFFFF; }); }, rv::kRVErrBadDib},
+        {"RLE8", [] { return malformed([](lqp::DibHeader& h) { h.bitCount = 8, h.compression = lqp::kBiRle8; }); }, rv::kRVErrBadDib},
+        {"300 colours", [] { return malformed([](lqp::DibHeader& h) { h.bitCount = 8, h.clrUsed = 300; }); }, rv::kRVErrBadDib},
+        {"16 bits", [] { return malformed([](lqp::DibHeader& h) { h.bitCount = 16; }); }, rv::kRVErrUnsupported},
+        {"32 bits", [] { return malformed([](lqp::DibHeader& h) { h.bitCount = 32, h.width = 3; }); }, rv::kRVErrUnsupported},
     };
     for (const Case& c : cases) {
         lqp::MemOwner block(c.make());
         const auto before = blockBytes(block.get());
         for (const Operation& op : everyOperation()) {
             EXPECT_FALSE(op.run(block.get())) << op.name << " on " << c.what;
-            EXPECT_EQ(rv::lastErrorCode(), c.code) << op.name << " on " << c.what << ": " << rv::lastErrorText();
+            EXPECT_EQ(rv::RVLastErrorCode(), c.code) << op.name << " on " << c.what << ": " << rv::RVLastErrorText();
             EXPECT_EQ(blockBytes(block.get()), before) << op.name << " on " << c.what;
         }
     }
@@ -81,8 +81,8 @@ TEST(Errors, MissingBlocksAreAnEmptyImage) {
     for (HLQMEM h : {HLQMEM(nullptr), freed}) {
         for (const Operation& op : everyOperation()) {
             EXPECT_FALSE(op.run(h)) << op.name;
-            EXPECT_EQ(rv::lastErrorCode(), rv::RV_ERR_EMPTY_IMAGE) << op.name;
-            EXPECT_EQ(rv::lastErrorText(), "Input image is empty");
+            EXPECT_EQ(rv::RVLastErrorCode(), rv::kRVErrEmptyImage) << op.name;
+            EXPECT_EQ(rv::RVLastErrorText(), "Input image is empty");
         }
     }
 }
@@ -139,7 +139,7 @@ TEST(Progress, CancelAtAnyReportFailsAndKeepsTheInput) {
                 int calls = 0;
                 EXPECT_EQ(op.run(src.get(), [&](int) { return ++calls < cancelAt; }), nullptr) << op.name << " cancel at " << cancelAt;
                 EXPECT_EQ(calls, cancelAt) << "no report after the cancel";
-                EXPECT_EQ(rv::lastErrorCode(), rv::RV_ERR_CANCELLED);
+                EXPECT_EQ(rv::RVLastErrorCode(), rv::kRVErrCancelled);
                 EXPECT_EQ(blockBytes(src.get()), before);
             }
         }

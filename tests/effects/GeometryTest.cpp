@@ -40,7 +40,7 @@ Image mirrored(const Image& in, bool horizontal, bool vertical) {
 
 Image rotatedInPlace(const Image& input, double angle, lqp::ColorRef back = 0) {
     lqp::MemOwner dib(makeDib(input));
-    EXPECT_EQ(rv::RVRotate(dib.get(), angle, back), 1) << rv::lastErrorText();
+    EXPECT_EQ(rv::RVRotate(dib.get(), angle, back), 1) << rv::RVLastErrorText();
     return readDib(dib.get());
 }
 
@@ -145,7 +145,7 @@ TEST(Rotate, BadAngleLeavesTheBlockUnchanged) {
     lqp::MemOwner dib(makeDib(noise(6, 4, 3)));
     const auto before = blockBytes(dib.get());
     for (double angle : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
-        EXPECT_EQ(rv::RVRotate(dib.get(), angle, 0), rv::RV_ERR_BAD_PARAMETER);
+        EXPECT_EQ(rv::RVRotate(dib.get(), angle, 0), rv::kRVErrBadArgument);
         EXPECT_EQ(blockBytes(dib.get()), before);
     }
 }

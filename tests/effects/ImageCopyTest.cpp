@@ -18,7 +18,7 @@ struct Rect {
 Image copied(const Image& input, int width, int height, rv::BWCopyFlags flags, Rect r) {
     lqp::MemOwner src(makeDib(input));
     lqp::MemOwner out(rv::RVImageCopy(src.get(), width, height, flags, r.left, r.top, r.right, r.bottom));
-    EXPECT_TRUE(out) << rv::lastErrorText();
+    EXPECT_TRUE(out) << rv::RVLastErrorText();
     return out ? readDib(out.get()) : Image{};
 }
 
@@ -56,17 +56,17 @@ TEST(ImageCopy, CopyAtOwnSizeIsAnExactCropAtEveryDepth) {
 TEST(ImageCopy, RectanglesPastTheImageAndEmptySizesAreRefused) {
     struct Case { Rect r; int width, height; int code; };
     const Case cases[] = {
-        {{-1, 0, 3, 3}, 4, 4, rv::RV_ERR_BAD_PARAMETER},  {{0, -1, 3, 3}, 4, 4, rv::RV_ERR_BAD_PARAMETER},
-        {{0, 0, 7, 4}, 8, 5, rv::RV_ERR_BAD_PARAMETER},   {{0, 0, 6, 5}, 7, 6, rv::RV_ERR_BAD_PARAMETER},
-        {{3, 0, 2, 4}, 1, 1, rv::RV_ERR_BAD_PARAMETER},   {{0, 3, 6, 2}, 1, 1, rv::RV_ERR_BAD_PARAMETER},
-        {{0, 0, 6, 4}, 0, 5, rv::RV_ERR_BAD_PARAMETER},   {{0, 0, 6, 4}, 7, -1, rv::RV_ERR_BAD_PARAMETER},
-        {{0, 0, 6, 4}, 1 << 20, 1 << 20, rv::RV_ERR_TOO_LARGE},
+        {{-1, 0, 3, 3}, 4, 4, rv::kRVErrBadArgument},  {{0, -1, 3, 3}, 4, 4, rv::kRVErrBadArgument},
+        {{0, 0, 7, 4}, 8, 5, rv::kRVErrBadArgument},   {{0, 0, 6, 5}, 7, 6, rv::kRVErrBadArgument},
+        {{3, 0, 2, 4}, 1, 1, rv::kRVErrBadArgument},   {{0, 3, 6, 2}, 1, 1, rv::kRVErrBadArgument},
+        {{0, 0, 6, 4}, 0, 5, rv::kRVErrBadArgument},   {{0, 0, 6, 4}, 7, -1, rv::kRVErrBadArgument},
+        {{0, 0, 6, 4}, 1 << 20, 1 << 20, rv::kRVErrTooLarge},
     };
     lqp::MemOwner src(makeDib(noise(7, 5, 1)));
     const auto before = blockBytes(src.get());
     for (const Case& c : cases) {
         EXPECT_EQ(rv::RVImageCopy(src.get(), c.width, c.height, rv::C_DEL, c.r.left, c.r.top, c.r.right, c.r.bottom), nullptr);
-        EXPECT_EQ(rv::lastErrorCode(), c.code) << c.r.left << "," << c.r.top << "," << c.r.right << "," << c.r.bottom;
+        EXPECT_EQ(rv::RVLastErrorCode(), c.code) << c.r.left << "," << c.r.top << "," << c.r.right << "," << c.r.bottom;
     }
     EXPECT_EQ(blockBytes(src.get()), before);
 }

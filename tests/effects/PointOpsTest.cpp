@@ -27,7 +27,7 @@ template <class Op>
 Image applied(const Image& input, Op op) {
     lqp::MemOwner src(makeDib(input));
     lqp::MemOwner out(op(src.get()));
-    EXPECT_TRUE(out) << rv::lastErrorText();
+    EXPECT_TRUE(out) << rv::RVLastErrorText();
     EXPECT_EQ(blockBytes(src.get()), blockBytes(lqp::MemOwner(makeDib(input)).get())) << "input changed";
     return out ? readDib(out.get()) : Image{};
 }
@@ -181,7 +181,7 @@ TEST(GrayArea, AreaPastTheImageIsRefused) {
     lqp::MemOwner src(makeDib(noise(7, 4, 5)));
     for (const rv::RVRect area : {rv::RVRect{-1, 0, 3, 3}, rv::RVRect{0, -1, 3, 3}, rv::RVRect{5, 0, 8, 2}, rv::RVRect{0, 2, 3, 5}}) {
         EXPECT_EQ(rv::GrayArea(src.get(), {}, area), nullptr);
-        EXPECT_EQ(rv::lastErrorCode(), rv::RV_ERR_BAD_PARAMETER);
+        EXPECT_EQ(rv::RVLastErrorCode(), rv::kRVErrBadArgument);
     }
 }
 
@@ -190,7 +190,7 @@ TEST(Invert, InvertsInPlaceAndTwiceRestores) {
         lqp::MemOwner dib(makeDib(input));
         const std::vector<std::uint8_t> before = blockBytes(dib.get());
         ASSERT_EQ(rv::RVInvert(dib.get()), 1);
-        EXPECT_EQ(rv::operationText(), "Inverting Image");
+        EXPECT_EQ(rv::RVCurrentOperation(), "Inverting Image");
         const Image once = readDib(dib.get());
         if (input.bits <= 8) {
             EXPECT_EQ(once.pixels, input.pixels) << "palette images keep their indices";
