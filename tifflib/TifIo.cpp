@@ -78,6 +78,7 @@ std::size_t BufferTarget::readAt(std::uint64_t offset, void* dst, std::size_t n)
 
 bool BufferTarget::writeAt(std::uint64_t offset, const void* src, std::size_t n) {
     if (offset + n > kLqMemMaxBlock) return false;  // a stream must fit one memory block
+    if (fixed_ && offset + n > data_.size()) return false;
     if (offset + n > data_.size()) data_.resize(std::size_t(offset + n));
     if (n) std::memcpy(data_.data() + offset, src, n);
     return true;

@@ -34,13 +34,16 @@ public:
 class BufferTarget : public TifTarget {
 public:
     BufferTarget() = default;
-    explicit BufferTarget(std::vector<std::uint8_t> bytes) : data_(std::move(bytes)) {}
+    // `fixedSize`: writes must stay inside the given bytes (an in-place change of a stream).
+    explicit BufferTarget(std::vector<std::uint8_t> bytes, bool fixedSize = false)
+        : data_(std::move(bytes)), fixed_(fixedSize) {}
     std::size_t readAt(std::uint64_t offset, void* dst, std::size_t n) override;
     std::uint64_t size() const override { return data_.size(); }
     bool writeAt(std::uint64_t offset, const void* src, std::size_t n) override;
     const std::vector<std::uint8_t>& bytes() const { return data_; }
 private:
     std::vector<std::uint8_t> data_;
+    bool fixed_ = false;
 };
 
 // Opens a disk file for reading and writing (created when `create` is set); null on failure.

@@ -221,9 +221,11 @@ std::uint32_t writeTag(TifTarget& t, int page, std::uint16_t tag, std::int32_t v
         if (e.tag != tag || e.count > 4) continue;
         std::uint8_t b[8] = {};
         if (tag == 282 || tag == 283) {
+            const std::uint64_t at = order.u32(e.raw);
+            if (at + 8 > t.size()) return kErrRead;  // a rational outside the file is not made up
             order.put32(b, std::uint32_t(value));
             order.put32(b + 4, 1);
-            return t.writeAt(order.u32(e.raw), b, 8) ? 0 : kErrWrite;
+            return t.writeAt(at, b, 8) ? 0 : kErrWrite;
         }
         if (order.big && e.type < 4) order.put16(b, std::uint16_t(value));
         else order.put32(b, std::uint32_t(value));
@@ -240,7 +242,7 @@ std::uint32_t writeTagString(TifTarget& t, int page, std::uint16_t tag, const ch
     if (p.error) return p.error;
     for (const IfdEntry& e : p.entries) {
         if (e.tag != tag || !isTextTag(tag) || e.count <= 4) continue;
-        if (e.count > t.size()) return kErrRead;
+        if (std::uint64_t(o.file->order().u32(e.raw)) + e.count > t.size()) return kErrRead;  // text outside the file
         // Truncated to leave room for the terminating NUL, padded with NULs to the count.
         std::vector<std::uint8_t> bytes(e.count, 0);
         std::memcpy(bytes.data(), text, std::min<std::size_t>(std::strlen(text), e.count - 1));

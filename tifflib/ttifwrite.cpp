@@ -184,9 +184,9 @@ short inPlace(const char* fileName, void* stream, std::uint32_t length, Op op) {
     }
     std::vector<std::uint8_t> bytes;
     if (!streamBytes(stream, length, bytes)) return fail(kErrHandle);
-    BufferTarget t(std::move(bytes));
+    BufferTarget t(std::move(bytes), true);
     if (std::uint32_t err = op(t)) return fail(err);
-    std::memcpy(stream, t.bytes().data(), t.bytes().size());  // same size: only links and entries changed
+    if (!t.bytes().empty()) std::memcpy(stream, t.bytes().data(), t.bytes().size());  // same size: writes stay inside
     return 1;
 }
 

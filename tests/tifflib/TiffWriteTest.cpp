@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -358,6 +359,29 @@ TEST_F(TiffPages, TagRoundTrips) {
         ASSERT_EQ(writetagstring(p.c_str(), 0, 305, "A text much longer than seventeen"), 1);
         EXPECT_NE(lqtest::run("tiffinfo " + p).output.find("Software: A text much long\n"), std::string::npos);
     }
+}
+
+// Entries whose data would lie past the end are refused; nothing grows or changes.
+TEST_F(TiffPages, TagDataOutsideTheFileIsRefused) {
+    const std::string p = file("outside.tif");
+    ASSERT_EQ(writetiffiledib(p.c_str(), 1, 8, 0, keep_(sample(8, 16, 4)), 0, nullptr, 0, nullptr), 1);
+    auto bytes = lqtest::readFile(p);
+    const std::uint8_t software[] = {0x31, 0x01, 0x02, 0x00, 0x11, 0x00, 0x00, 0x00};
+    const std::uint8_t xres[] = {0x1A, 0x01, 0x05, 0x00, 0x01, 0x00, 0x00, 0x00};
+    for (const auto& entry : {std::vector<std::uint8_t>(software, software + 8), std::vector<std::uint8_t>(xres, xres + 8)}) {
+        const auto at = std::search(bytes.begin(), bytes.end(), entry.begin(), entry.end());
+        ASSERT_NE(at, bytes.end());
+        at[8] = 0xF0;  // the offset now points far past the end
+        at[11] = 0x7F;
+    }
+    lqtest::writeFile(p, bytes);
+    EXPECT_EQ(writetagstring(p.c_str(), 0, 305, "grown"), -1);
+    EXPECT_EQ(writetag(p.c_str(), 0, 282, 10), -1);
+    EXPECT_EQ(lqtest::readFile(p), bytes);
+    LockedStream s(bytes);
+    EXPECT_EQ(writetagstringstream(s.address(), s.length(), 0, 305, "grown"), -1);
+    EXPECT_EQ(writetagstream(s.address(), s.length(), 0, 282, 10), -1);
+    EXPECT_EQ(s.bytes(), bytes);
 }
 
 std::vector<std::string> gTags;
