@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "rastervane/RVCodec.h"
 #include "rastervane/RVError.h"
 
 namespace rv {
@@ -64,6 +65,43 @@ const QList<QRgb>& RVTDib::Palette() const {
         paletteBuilt_ = true;
     }
     return palette_;
+}
+
+void RVTDib::SetResolution(std::int32_t xPelsPerMeter, std::int32_t yPelsPerMeter) {
+    if (!dib_) return;
+    info_.xPelsPerMeter = xPelsPerMeter;
+    info_.yPelsPerMeter = yPelsPerMeter;
+    lqp::writeDibHeader(dib_, info_);
+}
+
+QImage RVTDib::View() const {
+    if (!dib_) return {};
+    QImage::Format format = QImage::Format_Invalid;
+    const bool plain = info_.compression == lqp::kBiRgb;
+    switch (info_.bitCount) {
+    case 1: format = QImage::Format_Mono; break;
+    case 8: format = QImage::Format_Indexed8; break;
+    case 16: format = plain ? QImage::Format_RGB555 : QImage::Format_Invalid; break;
+    case 24: format = QImage::Format_BGR888; break;
+    case 32: format = plain ? QImage::Format_RGB32 : QImage::Format_Invalid; break;
+    }
+    if (format == QImage::Format_Invalid) return {};
+    QImage view(Bits(), info_.width, info_.height, qsizetype(RowSize()), format);
+    if (info_.bitCount <= 8) {
+        QList<QRgb> table = Palette();
+        table.resize(qsizetype(1) << info_.bitCount, qRgb(0, 0, 0));  // every index drawable
+        view.setColorTable(table);
+    }
+    return view;
+}
+
+QImage RVTDib::ToQImage(int top, int rows) const {
+    InputDib in;
+    if (!dib_ || top < 0 || rows <= 0 || top + rows > info_.height || !in.open(handle_)) return {};
+    QImage out(info_.width, rows, QImage::Format_BGR888);
+    if (out.isNull()) return {};
+    for (int i = 0; i < rows; ++i) in.rowToBgr(top + i, out.scanLine(i));
+    return out;
 }
 
 HLQMEM RVTDib::CreateDib(std::int32_t width, std::int32_t height, int bits, const QList<QRgb>* palette) {

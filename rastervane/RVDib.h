@@ -29,7 +29,7 @@ public:
     // the previous block is unlocked and freed and the colour table forgotten. Null detaches.
     // A block that does not hold a valid packed DIB is freed and refused (false, pack error
     // kRVErrBadDib); the previous pixels then stay.
-    bool AttachDib(std::uint8_t* dib);
+    virtual bool AttachDib(std::uint8_t* dib);
 
     bool HasPixels() const { return handle_ != nullptr; }
     HLQMEM Handle() const { return handle_; }
@@ -43,6 +43,16 @@ public:
     std::uint8_t* Row(int y) const;
     // The colour table as Qt colours, built on first use (empty for 16, 24 and 32 bits).
     const QList<QRgb>& Palette() const;
+    // Sets the resolution in the header.
+    void SetResolution(std::int32_t xPelsPerMeter, std::int32_t yPelsPerMeter);
+
+    // The pixel rows as a QImage that shares the DIB's memory (rows bottom-up, so row 0 of
+    // the view is the bottom image row). Null for depths Qt has no format for (4 bits, bit
+    // fields) and without pixels. Valid until the next attach.
+    QImage View() const;
+    // A copy of `rows` image rows from `top` (counted from the top) as a 24-bit QImage, for
+    // any depth.
+    QImage ToQImage(int top, int rows) const;
 
     // A new zero-filled DIB of 1, 4, 8 or 24 bits at 75 dpi. The colour table is copied from
     // `palette` (missing entries black); without one, 1-, 4- and 8-bit DIBs get a grey ramp.
