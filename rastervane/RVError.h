@@ -32,6 +32,8 @@ enum RVErrorCode : int {
     kRVErrBadDib = -9,          // the DIB handed in is missing or invalid
     kRVErrBadArgument = -10,
     kRVErrLibrary = -11,        // a format library could not be loaded or lacks an export
+    kRVErrEmptyImage = -12,     // an operation was given no image (null, unknown or freed handle)
+    kRVErrColorReduction = -13, // colour reduction failed
 };
 
 void RVSetLastError(int code, const std::string& text);
