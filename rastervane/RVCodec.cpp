@@ -62,7 +62,7 @@ bool OutputDib::create(std::int64_t width, std::int64_t height) {
         RVSetLastError(kRVErrFormat, "Invalid image size");
         return false;
     }
-    if (width > 0x7FFFFFFF || height > 0x7FFFFFFF || std::uint64_t(width) * std::uint64_t(height) > kRVMaxPixels) {
+    if (width > 0x7FFFFFFF || height > 0x7FFFFFFF || std::uint64_t(width) * std::uint64_t(height) > RVImageLimit()) {
         RVSetLastError(kRVErrTooLarge, "Image is too large");
         return false;
     }

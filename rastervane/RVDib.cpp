@@ -1,11 +1,19 @@
 #include "rastervane/RVDib.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "rastervane/RVCodec.h"
 #include "rastervane/RVError.h"
 
 namespace rv {
+
+namespace {
+std::atomic<std::uint64_t> gImageLimit{kRVMaxPixels};
+}
+
+void RVSetImageLimit(std::uint64_t pixels) { gImageLimit = std::min(pixels, kRVMaxPixels); }
+std::uint64_t RVImageLimit() { return gImageLimit; }
 
 RVTDib::~RVTDib() { release(); }
 
@@ -33,15 +41,26 @@ bool RVTDib::AttachDib(std::uint8_t* dib) {
     }
     lqp::DibHeader info;
     const lqp::DibCheck check = lqp::validateDib(dib, lqMemSize(h), &info);
+    if (h == handle_) {
+        // The attached block again, changed in place (and perhaps moved): take the new address
+        // and header, and drop the caller's extra lock.
+        lqMemUnlock(h);
+        if (check != lqp::DibCheck::Ok) {
+            release();
+            RVSetLastError(kRVErrBadDib, lqp::dibCheckText(check));
+            return false;
+        }
+        dib_ = dib;
+        info_ = info;
+        palette_.clear();
+        paletteBuilt_ = false;
+        return true;
+    }
     if (check != lqp::DibCheck::Ok) {
         lqMemUnlock(h);
         lqMemFree(h);
         RVSetLastError(kRVErrBadDib, lqp::dibCheckText(check));
         return false;
-    }
-    if (h == handle_) {
-        lqMemUnlock(h);  // already attached and locked once: drop the caller's extra lock
-        return true;
     }
     release();
     handle_ = h;
@@ -52,7 +71,7 @@ bool RVTDib::AttachDib(std::uint8_t* dib) {
 
 std::uint8_t* RVTDib::Row(int y) const {
     if (!dib_ || y < 0 || y >= info_.height) return nullptr;
-    return Bits() + std::size_t(info_.height - 1 - y) * RowSize();
+    return PixelData() + std::size_t(info_.height - 1 - y) * RowSize();
 }
 
 const QList<QRgb>& RVTDib::Palette() const {
@@ -86,7 +105,7 @@ QImage RVTDib::View() const {
     case 32: format = plain ? QImage::Format_RGB32 : QImage::Format_Invalid; break;
     }
     if (format == QImage::Format_Invalid) return {};
-    QImage view(Bits(), info_.width, info_.height, qsizetype(RowSize()), format);
+    QImage view(PixelData(), info_.width, info_.height, qsizetype(RowSize()), format);
     if (info_.bitCount <= 8) {
         QList<QRgb> table = Palette();
         table.resize(qsizetype(1) << info_.bitCount, qRgb(0, 0, 0));  // every index drawable
@@ -109,7 +128,7 @@ HLQMEM RVTDib::CreateDib(std::int32_t width, std::int32_t height, int bits, cons
         RVSetLastError(kRVErrBadArgument, "Invalid image size or depth");
         return nullptr;
     }
-    if (std::uint64_t(width) * std::uint64_t(height) > kRVMaxPixels) {
+    if (std::uint64_t(width) * std::uint64_t(height) > RVImageLimit()) {
         RVSetLastError(kRVErrTooLarge, "Image is too large");
         return nullptr;
     }

@@ -23,7 +23,7 @@ TEST(RVTDib, AttachTakesOverTheBlockAndFreesThePreviousOne) {
         EXPECT_EQ(dib.Header(), first);
         EXPECT_EQ(dib.Info().width, 5);
         EXPECT_EQ(lqMemLockCount(dib.Handle()), 1);
-        EXPECT_EQ(dib.Bits(), first + 40);
+        EXPECT_EQ(dib.PixelData(), first + 40);
         EXPECT_EQ(dib.Row(0), first + 40 + 2 * 16);  // top row is the last one in memory
         EXPECT_EQ(dib.Row(2), first + 40);
         EXPECT_EQ(dib.Row(3), nullptr);
@@ -31,11 +31,22 @@ TEST(RVTDib, AttachTakesOverTheBlockAndFreesThePreviousOne) {
         ASSERT_TRUE(dib.AttachDib(lockNew(2, 2, 8)));
         EXPECT_EQ(lqMemLiveBlocks(), before + 1);
         EXPECT_EQ(dib.ColorCount(), 256u);
-        EXPECT_EQ(dib.Bits(), dib.Header() + 40 + 1024);
+        EXPECT_EQ(dib.PixelData(), dib.Header() + 40 + 1024);
 
-        // Attaching the attached block again keeps one lock.
+        // Attaching the attached block again keeps one lock, and takes the header and
+        // address of a block that was changed and moved in place.
         ASSERT_TRUE(dib.AttachDib(static_cast<std::uint8_t*>(lqMemLock(dib.Handle()))));
         EXPECT_EQ(lqMemLockCount(dib.Handle()), 1);
+        HLQMEM same = dib.Handle();
+        ASSERT_TRUE(lqMemReAlloc(same, 40 + 1024 + 4 * 3));
+        auto* moved = static_cast<std::uint8_t*>(lqMemLock(same));
+        lqp::putLe32(moved + 4, 3);  // 3 × 3 rows of 4 bytes instead of 2 × 2
+        lqp::putLe32(moved + 8, 3);
+        ASSERT_TRUE(dib.AttachDib(moved));
+        EXPECT_EQ(dib.Header(), moved);
+        EXPECT_EQ(dib.Info().width, 3);
+        EXPECT_EQ(dib.Handle(), same);
+        EXPECT_EQ(lqMemLockCount(same), 1);
 
         ASSERT_TRUE(dib.AttachDib(nullptr));
         EXPECT_FALSE(dib.HasPixels());
@@ -86,6 +97,13 @@ TEST(RVTDib, CreateDibSetsResolutionAndCopiesThePalette) {
         EXPECT_EQ(RVTDib::CreateDib(b.w, b.h, b.bits), nullptr) << b.w << "x" << b.h;
         EXPECT_EQ(rv::RVLastErrorCode(), b.code);
     }
+    rv::RVSetImageLimit(100);
+    EXPECT_EQ(RVTDib::CreateDib(11, 10, 24), nullptr);
+    EXPECT_EQ(rv::RVLastErrorCode(), rv::kRVErrTooLarge);
+    lqp::MemOwner fits(RVTDib::CreateDib(10, 10, 24));
+    EXPECT_TRUE(fits);
+    rv::RVSetImageLimit(std::uint64_t(1) << 40);  // never above the pack's own limit
+    EXPECT_EQ(rv::RVImageLimit(), rv::kRVMaxPixels);
 }
 
 TEST(RVTDib, DuplicateCopiesEveryByte) {
