@@ -1,6 +1,7 @@
 #include "imaging/LQDib.h"
 
 #include <QClipboard>
+#include <QFile>
 #include <QCursor>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -9,6 +10,8 @@
 #include <cmath>
 #include <map>
 
+#include "imaging/LQQjg.h"
+#include "imaging/LQResample.h"
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
 #include "rastervane/RVBmp.h"
@@ -62,6 +65,19 @@ QString typeOfExtension(const QString& fileName) {
     };
     const auto it = types.find(QFileInfo(fileName).suffix().trimmed().toUpper());
     return it == types.end() ? QString() : it->second;
+}
+
+constexpr std::size_t kCvpPlane = 512 * 512;
+
+// Reads a .CVP file whole and decodes it (see TLQDib::ReadCVP).
+HLQMEM loadCvp(const std::string& file, int gamma, const rv::RVProgress& progress) {
+    QFile f(QString::fromStdString(file));
+    if (!f.open(QIODevice::ReadOnly)) {
+        rv::RVSetLastError(rv::kRVErrOpen, "Can't open file " + file);
+        return nullptr;
+    }
+    const QByteArray bytes = f.read(qint64(3 * kCvpPlane));
+    return TLQDib::ReadCVP({reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())}, gamma, progress);
 }
 
 }  // namespace
@@ -121,7 +137,11 @@ HLQMEM TLQDib::GetDibHandle() {
     Lock();
     if (!HasPixels() && QFileInfo::exists(DormantFile)) {
         const QDateTime date = FDateTime;  // the image's date, not the parking file's
-        if (LoadFromFile(DormantFile)) FDateTime = date;
+        if (LoadFromFile(DormantFile)) {
+            FDateTime = date;
+            // The turns asked for while dormant; they are forgotten only once done.
+            if (FPendingAngle != 0 && Rotate(FPendingAngle)) FPendingAngle = 0;
+        }
     }
     Unlock();
     return Handle();
@@ -235,6 +255,8 @@ bool TLQDib::LoadFromFile(const QString& FileName) {
         else if (type == "TGA") dib = rv::readtgafiledib(file, progress());
         else if (type == "PCD") dib = rv::readpcdfiledib(file, PCDMode, progress());
         else if (type == "TIF" || type == "TIFF") dib = rv::readtiffiledib(file, TiffPage, progress());
+        else if (type == "QJG") dib = TLQQjgFile::Read(FileName, kQjgFilePassword, progress());
+        else if (type == "CVP") dib = loadCvp(file, CVPGamma, progress());
         else rv::RVSetLastError(rv::kRVErrUnsupported, "No reader for " + type.toStdString() + " files");
     } catch (const std::bad_alloc&) {
         rv::RVSetLastError(rv::kRVErrNoMemory, "Can't allocate memory");
@@ -247,7 +269,7 @@ bool TLQDib::LoadFromFile(const QString& FileName) {
 
 bool TLQDib::SaveToFile(const QString& FileName, QString* WrittenName) {
     const QString ext = QFileInfo(FileName).suffix().trimmed().toUpper();
-    static const QStringList writable = {"BMP", "JPG", "PNG", "PCX", "TIF", "GIF", "TGA"};
+    static const QStringList writable = {"BMP", "JPG", "PNG", "PCX", "TIF", "GIF", "TGA", "QJG"};
     const bool known = writable.contains(ext);
     const QString target = known ? FileName : FileName + ".jpg";
     HLQMEM dib = GetDibHandle();
@@ -261,9 +283,165 @@ bool TLQDib::SaveToFile(const QString& FileName, QString* WrittenName) {
     else if (ext == "TGA") ok = rv::writetgafiledib(file, dib, progress());
     else if (ext == "TIF") ok = rv::writetiffiledib(file, dib, TifSaveCompress, TiffAppend, progress());
     else if (ext == "GIF") ok = rv::wrgiffiledib(file, dib, progress());
+    else if (ext == "QJG") ok = TLQQjgFile::Write(dib, target, kQjgFilePassword, progress());
     else ok = rv::wrjpgfiledib(file, dib, FJPegSaveQuality, FJPegSaveSmooth, progress());
     if (ok && WrittenName) *WrittenName = target;
     return ok;
+}
+
+// ---- the raw video format ----
+
+HLQMEM TLQDib::ReadCVP(std::span<const std::uint8_t> data, int gamma, const rv::RVProgress& progress) {
+    rv::RVSetOperation("Loading CVP image");
+    if (data.size() < 3 * kCvpPlane) {
+        rv::RVSetLastError(rv::kRVErrRead, "CVP: the file is shorter than its three 512 x 512 planes");
+        return nullptr;
+    }
+    TLQDib frame;
+    if (!frame.AttachHandle(CreateDib(512, 512, 24))) return nullptr;
+    // Byte i of each plane is pixel i in memory order (bottom row first); 512 pixels of 24
+    // bits fill a row exactly, so pixel i starts at byte 3 i of the pixel area.
+    std::uint8_t* bits = frame.PixelData();
+    int reported = -1;
+    for (std::size_t i = 0; i < kCvpPlane; ++i) {
+        bits[3 * i] = data[i + 2 * kCvpPlane];
+        bits[3 * i + 1] = data[i + kCvpPlane];
+        bits[3 * i + 2] = data[i];
+        if (const int percent = int(i * 100 / kCvpPlane); percent != reported) {
+            reported = percent;
+            if (!rv::RVReport(progress, percent)) return nullptr;
+        }
+    }
+    if (!frame.CropTo(32, 16, 448, 480)) return nullptr;
+    const TLQResampleFilter* bell = ResampleFilter(4);
+    lqp::MemOwner picture(CreateDib(484, 661, 24));
+    if (!picture || !ResampleDib(frame.GetDibHandle(), picture.get(), bell->Function, bell->Support)) {
+        rv::RVSetLastError(rv::kRVErrNoMemory, "Can't allocate memory");
+        return nullptr;
+    }
+    TLQDib result;
+    if (!result.AttachHandle(picture.release()) || !result.Rotate(180)) return nullptr;
+    result.SetCMWidth(4.1f);
+    result.SetCMHeight(5.6f);
+    if (gamma > 10 && gamma <= 50 && !result.GammaCorrect(gamma)) return nullptr;
+    if (!rv::RVReport(progress, 100)) return nullptr;
+    return DuplicateDib(result.GetDibHandle());
+}
+
+// ---- effects ----
+
+bool TLQDib::applyEffect(HLQMEM result) {
+    DoProgress(100);
+    return result && AttachHandle(result);
+}
+
+// After an operation that changed the DIB block in place (and may have moved it).
+bool TLQDib::changedInPlace(int result) {
+    DoProgress(100);
+    if (result <= 0) return false;
+    if (!AttachDib(static_cast<std::uint8_t*>(lqMemLock(Handle())))) return false;
+    remember();
+    return true;
+}
+
+bool TLQDib::AdjustColors(int blue, int green, int red, int contrast, int brightness) {
+    HLQMEM dib = GetDibHandle();
+    if (!dib) return false;
+    DoProgress(0);
+    return applyEffect(rv::Enhance(dib, progress(), blue, green, red, contrast, brightness));
+}
+
+bool TLQDib::Sharpen(int amount) {
+    HLQMEM dib = GetDibHandle();
+    if (!dib) return false;
+    DoProgress(0);
+    return applyEffect(rv::Better(dib, progress(), amount));
+}
+
+bool TLQDib::GammaCorrect(int value) {
+    HLQMEM dib = GetDibHandle();
+    if (!dib) return false;
+    DoProgress(0);
+    return applyEffect(rv::RVGamma(dib, value));
+}
+
+bool TLQDib::Brighten(int value) {
+    HLQMEM dib = GetDibHandle();
+    if (!dib) return false;
+    DoProgress(0);
+    return applyEffect(rv::RVBrightness(dib, value));
+}
+
+bool TLQDib::Rotate(double angle) {
+    if (!HasPixels() && !DormantFile.isEmpty()) {
+        const int degrees = roundHalfEven(angle);
+        if (degrees % 180 != 0 && degrees % 90 == 0) std::swap(FWidth, FHeight);
+        FPendingAngle = ((FPendingAngle + degrees) % 360 + 360) % 360;
+        return true;
+    }
+    HLQMEM dib = GetDibHandle();
+    if (!dib) return false;
+    DoProgress(0);
+    return changedInPlace(rv::RVRotate(dib, angle, RotateBackColor));
+}
+
+bool TLQDib::Mirror(bool horizontal, bool vertical) {
+    HLQMEM dib = GetDibHandle();
+    if (!dib) return false;
+    DoProgress(0);
+    return applyEffect(rv::RVMirror(dib, horizontal, vertical));
+}
+
+bool TLQDib::Invert() {
+    HLQMEM dib = GetDibHandle();
+    if (!dib) return false;
+    DoProgress(0);
+    return changedInPlace(rv::RVInvert(dib));
+}
+
+bool TLQDib::MakeGray() {
+    HLQMEM dib = GetDibHandle();
+    if (!dib) return false;
+    DoProgress(0);
+    if (!applyEffect(rv::GrayArea(dib, progress(), rv::RVRect{}))) return false;
+    FIsGray = true;
+    return true;
+}
+
+// RVImageCopy of a top-down rectangle of `source` into a new image of the given size.
+bool TLQDib::imageCopy(HLQMEM source, int newWidth, int newHeight, const QRect& rect) {
+    DoProgress(0);
+    try {
+        return applyEffect(rv::RVImageCopy(source, newWidth, newHeight, B_W_CopyFlags, rect.left(), rect.top(), rect.right(), rect.bottom()));
+    } catch (const std::exception&) {
+        if (onUiThread())
+            lqp::showMessage("An exception error occured in the rastervane dll. We recommend to exit the application and to "
+                             "restart it by clicking its icon!",
+                             {}, lqp::MsgIcon::Error, lqp::MsgButtons::Ok);
+        return false;
+    }
+}
+
+bool TLQDib::CopyRect(HLQMEM source, int left, int top, int width, int height) {
+    lqp::DibHeader info;
+    if (!rv::RVCheckDib(source, &info) || width <= 0 || height <= 0) return false;
+    // Inside the image: moved left and up to end at the edges, and no larger than the image.
+    width = std::min(width, info.width);
+    height = std::min(height, info.height);
+    left = std::clamp(left, 0, info.width - width);
+    top = std::clamp(top, 0, info.height - height);
+    return imageCopy(source, width, height, QRect(left, top, width, height));
+}
+
+bool TLQDib::ScaleTo(HLQMEM source, int newWidth, int newHeight) {
+    lqp::DibHeader info;
+    if (!rv::RVCheckDib(source, &info)) return false;
+    return imageCopy(source, newWidth, newHeight, QRect(0, 0, info.width, info.height));
+}
+
+bool TLQDib::CropTo(int left, int top, int width, int height) {
+    if (!GetDibHandle()) return false;
+    return imageCopy(Handle(), width, height, QRect(left, top, width, height));
 }
 
 // ---- drawing ----
@@ -305,11 +483,21 @@ bool TLQDib::drawBands(QPainter& canvas, const QRect& dest, const QRect& source)
     return true;
 }
 
+// Resamples the source rectangle to the destination size first (B_W_CopyFlags) and draws
+// that copy 1:1.
+bool TLQDib::drawScaledCopy(QPainter& canvas, const QRect& dest, const QRect& source) {
+    TLQDib copy;
+    copy.B_W_CopyFlags = B_W_CopyFlags;
+    if (!copy.imageCopy(Handle(), dest.width(), dest.height(), source)) return false;
+    const QRect whole(0, 0, dest.width(), dest.height());
+    return copy.stretch(canvas, dest, whole) || copy.drawBands(canvas, dest, whole);
+}
+
 bool TLQDib::Draw(QPainter& canvas, const QRect& dest) {
     if (dest.width() <= 0 || dest.height() <= 0 || !GetDibHandle()) return false;
     BusyCursor busy;
     const QRect whole(0, 0, Width(), Height());
-    return stretch(canvas, dest, whole) || drawBands(canvas, dest, whole);
+    return stretch(canvas, dest, whole) || drawScaledCopy(canvas, dest, whole);
 }
 
 bool TLQDib::DrawRect(QPainter& canvas, const QRect& dest, const QRect& source) {
@@ -317,7 +505,9 @@ bool TLQDib::DrawRect(QPainter& canvas, const QRect& dest, const QRect& source) 
     const QRect src = source.intersected(QRect(0, 0, Width(), Height()));
     if (src.isEmpty()) return false;
     BusyCursor busy;
-    return stretch(canvas, dest, src) || drawBands(canvas, dest, src);
+    // Reduced by a factor of 21 or more, the image is resampled before it is drawn.
+    if (src.height() / dest.height() < 21 && stretch(canvas, dest, src)) return true;
+    return drawScaledCopy(canvas, dest, src);
 }
 
 bool TLQDib::DrawPart(QPainter& canvas, const QRect& dest, const QRect& source) {

@@ -11,11 +11,13 @@
 #include <QString>
 #include <functional>
 #include <mutex>
+#include <span>
 
 #include "platform/Color.h"
 #include "rastervane/RVDib.h"
 #include "rastervane/RVImport.h"
 #include "rastervane/RVPcd.h"
+#include "rastervane/effects/RVEffects.h"
 
 // Depth the owner wants a saved image to have; kept for the owner, the writers always write
 // the image's own depth.
@@ -69,6 +71,8 @@ public:
     bool TiffAppend = false;
     rv::TPCDMode PCDMode = rv::pcd_BASE4;
     lqp::ColorRef RotateBackColor = lqp::rgb(255, 255, 255);
+    rv::BWCopyFlags B_W_CopyFlags = rv::C_DEL;
+    rv::TSortDither ReduceDither = rv::RV_BAYER;   // kept for the owner's colour reductions
     TRVMesProgress OnProgress;
     TlibError OnRvlibError;
     // A BMP file from which the pixels are read back when they are next needed.
@@ -113,6 +117,32 @@ public:
     // The format of a file by its content ("JPEG", "PNG", ...); on failure the error is reported.
     bool DetectFormat(const QString& FileName, QString& TypeName);
 
+    // The raw video frame format .CVP: three planes of 512 × 512 bytes (red, green, blue),
+    // made into a 484 × 661 picture of 4.1 × 5.6 cm. Answers the new DIB, or null with the
+    // pack's last error (files shorter than the three planes are refused).
+    static HLQMEM ReadCVP(std::span<const std::uint8_t> data, int gamma, const rv::RVProgress& progress = {});
+
+    // ---- effects ----
+    // Each runs one operation of the pack's effects on this image and keeps the result; a
+    // failing operation leaves the image unchanged. Parameters and ranges: rastervane/effects.
+    bool AdjustColors(int blue, int green, int red, int contrast, int brightness);
+    bool Sharpen(int amount);
+    bool GammaCorrect(int value);
+    bool Brighten(int value);
+    // Degrees, counter-clockwise for positive angles; corners get RotateBackColor. A dormant
+    // image is not woken: the turn is remembered (PendingAngle) and done when it wakes.
+    bool Rotate(double angle);
+    bool Mirror(bool horizontal, bool vertical);
+    bool Invert();
+    bool MakeGray();
+    // A rectangle of another DIB at its own size; a negative left or top becomes 0, and a
+    // rectangle past the right or bottom edge is moved back inside (and cut to the image).
+    bool CopyRect(HLQMEM source, int left, int top, int width, int height);
+    // The whole of another DIB resized.
+    bool ScaleTo(HLQMEM source, int newWidth, int newHeight);
+    // This image cut to the rectangle (nothing happens without pixels).
+    bool CropTo(int left, int top, int width, int height);
+
     // ---- drawing ----
     // The whole image stretched into `dest`.
     bool Draw(QPainter& canvas, const QRect& dest);
@@ -138,8 +168,12 @@ private:
     rv::RVProgress progress();
     void remember();
     bool attachResult(HLQMEM dib);
+    bool applyEffect(HLQMEM result);
+    bool changedInPlace(int result);
+    bool imageCopy(HLQMEM source, int newWidth, int newHeight, const QRect& rect);
     bool stretch(QPainter& canvas, const QRect& dest, const QRect& source);
     bool drawBands(QPainter& canvas, const QRect& dest, const QRect& source);
+    bool drawScaledCopy(QPainter& canvas, const QRect& dest, const QRect& source);
 
     int FWidth = 0, FHeight = 0, FBits = 0;
     int FJPegSaveQuality = 100;
