@@ -22,7 +22,7 @@ class BmpDecoder {
 public:
     explicit BmpDecoder(std::span<const std::uint8_t> data) : data_(data) {}
 
-    bool readHeaders();
+    bool readHeader();
     bool decode(OutputDib& dib, const RVProgress& progress);
 
 private:
@@ -46,7 +46,7 @@ private:
     std::vector<std::uint8_t> indices_;
 };
 
-bool BmpDecoder::readHeaders() {
+bool BmpDecoder::readHeader() {
     ByteReader r(data_);
     const auto magic = r.bytes(2);
     if (magic.empty() || magic[0] != 'B' || magic[1] != 'M') return fail(kRVErrFormat, "not a bitmap file");
@@ -213,18 +213,11 @@ bool BmpDecoder::decode(OutputDib& dib, const RVProgress& progress) {
 }  // namespace
 
 HLQMEM rdbmpstreamdib(std::span<const std::uint8_t> bmp, const RVProgress& progress) {
-    RVSetOperation("Loading BMP image");
-    if (!RVReport(progress, 0)) return nullptr;
-    BmpDecoder decoder(bmp);
-    OutputDib dib;
-    if (!decoder.readHeaders() || !decoder.decode(dib, progress) || !RVReport(progress, 100)) return nullptr;
-    return dib.release();
+    return Decode<BmpDecoder>("Loading BMP image", bmp, progress);
 }
 
 HLQMEM rdbmpfiledib(const std::string& fileName, const RVProgress& progress) {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(fileName, bytes)) return nullptr;
-    return rdbmpstreamdib(bytes, progress);
+    return ReadFileWith(fileName, [&](std::span<const std::uint8_t> data) { return rdbmpstreamdib(data, progress); });
 }
 
 bool wrbmpstreamdib(std::vector<std::uint8_t>& bmp, HLQMEM dib) {

@@ -123,6 +123,26 @@ std::uint8_t MaskedComponent(std::uint32_t value, std::uint32_t mask);
 // kRVErrTooLarge and answers false on failure.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::uint64_t maxBytes = std::uint64_t(1) << 31);
 
+// Runs a stream reader on the whole of a file.
+template <typename StreamReader>
+HLQMEM ReadFileWith(const std::string& fileName, StreamReader&& read) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(fileName, bytes)) return nullptr;
+    return read(std::span<const std::uint8_t>(bytes));
+}
+
+// Runs a decoder (constructed on the data; readHeader(), then decode(dib, progress)) with the
+// operation text and the first and last progress report around it.
+template <typename Decoder>
+HLQMEM Decode(const char* operation, std::span<const std::uint8_t> data, const RVProgress& progress) {
+    RVSetOperation(operation);
+    if (!RVReport(progress, 0)) return nullptr;
+    Decoder decoder(data);
+    OutputDib dib;
+    if (!decoder.readHeader() || !decoder.decode(dib, progress) || !RVReport(progress, 100)) return nullptr;
+    return dib.release();
+}
+
 // Reads at most the first `count` bytes of a file (fewer when it is shorter).
 bool ReadFileStart(const std::string& path, std::size_t count, std::vector<std::uint8_t>& out);
 

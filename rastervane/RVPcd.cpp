@@ -116,9 +116,7 @@ HLQMEM readpcdstreamdib(std::span<const std::uint8_t> pcd, TPCDMode mode, const 
 }
 
 HLQMEM readpcdfiledib(const std::string& fileName, TPCDMode mode, const RVProgress& progress) {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(fileName, bytes)) return nullptr;
-    return readpcdstreamdib(bytes, mode, progress);
+    return ReadFileWith(fileName, [&](std::span<const std::uint8_t> data) { return readpcdstreamdib(data, mode, progress); });
 }
 
 }  // namespace rv

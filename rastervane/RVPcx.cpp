@@ -190,18 +190,11 @@ bool isBlackWhite(std::span<const std::uint8_t> table) {
 }  // namespace
 
 HLQMEM rdpcxstreamdib(std::span<const std::uint8_t> pcx, const RVProgress& progress) {
-    RVSetOperation("Loading PCX image");
-    if (!RVReport(progress, 0)) return nullptr;
-    PcxDecoder decoder(pcx);
-    OutputDib dib;
-    if (!decoder.readHeader() || !decoder.decode(dib, progress) || !RVReport(progress, 100)) return nullptr;
-    return dib.release();
+    return Decode<PcxDecoder>("Loading PCX image", pcx, progress);
 }
 
 HLQMEM rdpcxfiledib(const std::string& fileName, const RVProgress& progress) {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(fileName, bytes)) return nullptr;
-    return rdpcxstreamdib(bytes, progress);
+    return ReadFileWith(fileName, [&](std::span<const std::uint8_t> data) { return rdpcxstreamdib(data, progress); });
 }
 
 bool wrpcxfiledib(const std::string& fileName, HLQMEM dib, const RVProgress& progress) {

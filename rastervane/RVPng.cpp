@@ -203,9 +203,7 @@ HLQMEM rdpngstreamdib(std::span<const std::uint8_t> data, const RVProgress& prog
 }
 
 HLQMEM rdpngfiledib(const std::string& fileName, const RVProgress& progress) {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(fileName, bytes)) return nullptr;
-    return rdpngstreamdib(bytes, progress);
+    return ReadFileWith(fileName, [&](std::span<const std::uint8_t> data) { return rdpngstreamdib(data, progress); });
 }
 
 bool wrpngfiledib(const std::string& fileName, HLQMEM dib, bool interlaced, const RVProgress& progress) {

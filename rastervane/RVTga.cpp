@@ -200,18 +200,11 @@ bool LooksLikeTga(std::span<const std::uint8_t> header) {
 }
 
 HLQMEM readtgastreamdib(std::span<const std::uint8_t> tga, const RVProgress& progress) {
-    RVSetOperation("Loading TGA image");
-    if (!RVReport(progress, 0)) return nullptr;
-    TgaDecoder decoder(tga);
-    OutputDib dib;
-    if (!decoder.readHeader() || !decoder.decode(dib, progress) || !RVReport(progress, 100)) return nullptr;
-    return dib.release();
+    return Decode<TgaDecoder>("Loading TGA image", tga, progress);
 }
 
 HLQMEM readtgafiledib(const std::string& fileName, const RVProgress& progress) {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(fileName, bytes)) return nullptr;
-    return readtgastreamdib(bytes, progress);
+    return ReadFileWith(fileName, [&](std::span<const std::uint8_t> data) { return readtgastreamdib(data, progress); });
 }
 
 bool writetgafiledib(const std::string& fileName, HLQMEM dib, const RVProgress& progress) {
