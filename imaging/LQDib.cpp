@@ -156,14 +156,10 @@ bool TLQDib::Assign(TLQDib& source) {
 }
 
 int TLQDib::GetPixelRGB(int x, int y, std::uint8_t& Blue, std::uint8_t& Green, std::uint8_t& Red) {
-    if (!GetDibHandle() || x < 0 || y < 0 || x >= Width() || y >= Height()) return -1;
-    const QImage pixel = ToQImage(y, 1);
-    const std::uint8_t* bgr = pixel.constScanLine(0) + 3 * x;
-    Blue = bgr[0], Green = bgr[1], Red = bgr[2];
-    if (Bits() > 8) return 0;
-    const std::uint8_t* row = Row(y);
-    const int perByte = 8 / Bits();
-    return (row[x / perByte] >> (8 - Bits() * (x % perByte + 1))) & ((1 << Bits()) - 1);
+    std::uint8_t bgr[3];
+    const int index = GetDibHandle() ? PixelAt(x, y, bgr) : -1;
+    if (index >= 0) Blue = bgr[0], Green = bgr[1], Red = bgr[2];
+    return index;
 }
 
 void TLQDib::SetPixelColor(int x, int y, lqp::ColorRef color) {

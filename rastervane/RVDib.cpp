@@ -103,6 +103,34 @@ const QList<QRgb>& RVTDib::Palette() const {
     return palette_;
 }
 
+int RVTDib::PixelAt(int x, int y, std::uint8_t bgr[3]) const {
+    if (!dib_ || x < 0 || y < 0 || x >= info_.width || y >= info_.height) return -1;
+    const std::uint8_t* row = Row(y);
+    const int bits = info_.bitCount;
+    if (bits <= 8) {
+        const int perByte = 8 / bits;
+        const int index = (row[x / perByte] >> (8 - bits * (x % perByte + 1))) & ((1 << bits) - 1);
+        const std::uint8_t* entry = dib_ + info_.size + 4 * index;
+        if (std::uint32_t(index) < ColorCount()) std::memcpy(bgr, entry, 3);
+        else bgr[0] = bgr[1] = bgr[2] = 0;
+        return index;
+    }
+    if (bits == 24) {
+        std::memcpy(bgr, row + 3 * x, 3);
+        return 0;
+    }
+    // 16 and 32 bits: plain 5-5-5 / 8-8-8, or the bit-field masks behind the header.
+    const bool fields = info_.compression == lqp::kBiBitfields;
+    const std::uint32_t v = bits == 16 ? lqp::getLe16(row + 2 * x) : lqp::getLe32(row + 4 * x);
+    const std::uint32_t red = fields ? lqp::getLe32(dib_ + 40) : bits == 16 ? 0x7C00 : 0xFF0000;
+    const std::uint32_t green = fields ? lqp::getLe32(dib_ + 44) : bits == 16 ? 0x03E0 : 0xFF00;
+    const std::uint32_t blue = fields ? lqp::getLe32(dib_ + 48) : bits == 16 ? 0x001F : 0xFF;
+    bgr[0] = MaskedComponent(v, blue);
+    bgr[1] = MaskedComponent(v, green);
+    bgr[2] = MaskedComponent(v, red);
+    return 0;
+}
+
 void RVTDib::SetResolution(std::int32_t xPelsPerMeter, std::int32_t yPelsPerMeter) {
     if (!dib_) return;
     info_.xPelsPerMeter = xPelsPerMeter;

@@ -50,6 +50,9 @@ public:
     std::uint8_t* Row(int y) const;
     // The colour table as Qt colours, built on first use (empty for 16, 24 and 32 bits).
     const QList<QRgb>& Palette() const;
+    // The colour at (x, y), y counted from the top, as blue, green, red; answers the colour
+    // index for 1-, 4- and 8-bit DIBs, 0 for the others, -1 outside the image.
+    int PixelAt(int x, int y, std::uint8_t bgr[3]) const;
     // Sets the resolution in the header.
     void SetResolution(std::int32_t xPelsPerMeter, std::int32_t yPelsPerMeter);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <array>
 #include <cstring>
 
 #include "platform/Dib.h"
@@ -138,6 +139,49 @@ TEST(RVTDib, DeviceBitmapBecomesA24BitDib) {
     EXPECT_EQ(info.xPelsPerMeter, 11811);
     EXPECT_EQ(info.yPelsPerMeter, 5906);
     EXPECT_EQ(RVTDib::DdbtoDib(QImage()), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Pixel access reads every depth: palette indices, 24 bits, plain 32 bits and 16-bit fields.
+TEST(RVTDib, PixelAtEveryDepth) {
+    std::uint8_t bgr[3];
+    RVTDib dib;
+    for (int bits : {1, 4, 8, 24}) {
+        SCOPED_TRACE(bits);
+        rvtest::Rgb shown;
+        ASSERT_TRUE(dib.AttachDib(static_cast<std::uint8_t*>(lqMemLock(rvtest::makeDib(rvtest::pattern(11, 5), bits, &shown)))));
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 11; ++x) {
+                ASSERT_GE(dib.PixelAt(x, y, bgr), 0);
+                const std::uint8_t* want = &shown.pixels[(std::size_t(y) * 11 + x) * 3];
+                ASSERT_EQ((std::array<int, 3>{bgr[2], bgr[1], bgr[0]}), (std::array<int, 3>{want[0], want[1], want[2]}));
+            }
+        EXPECT_EQ(dib.PixelAt(11, 0, bgr), -1);
+        EXPECT_EQ(dib.PixelAt(0, 5, bgr), -1);
+    }
+    // 32 bits: blue, green, red, unused.
+    std::uint8_t* p32 = lockNew(2, 1, 32);
+    const std::uint8_t px32[8] = {1, 2, 3, 99, 40, 50, 60, 99};
+    std::memcpy(p32 + 40, px32, 8);
+    ASSERT_TRUE(dib.AttachDib(p32));
+    EXPECT_EQ(dib.PixelAt(1, 0, bgr), 0);
+    EXPECT_EQ((std::array<int, 3>{bgr[0], bgr[1], bgr[2]}), (std::array<int, 3>{40, 50, 60}));
+    // 16 bits with 5-6-5 fields: white and pure green.
+    HLQMEM h16 = lqMemAlloc(40 + 12 + 4);
+    auto* p16 = static_cast<std::uint8_t*>(lqMemLock(h16));
+    lqp::DibHeader info;
+    info.width = 2, info.height = 1, info.bitCount = 16, info.compression = lqp::kBiBitfields;
+    lqp::writeDibHeader(p16, info);
+    lqp::putLe32(p16 + 40, 0xF800), lqp::putLe32(p16 + 44, 0x07E0), lqp::putLe32(p16 + 48, 0x001F);
+    lqp::putLe16(p16 + 52, 0xFFFF), lqp::putLe16(p16 + 54, 0x07E0);
+    ASSERT_TRUE(dib.AttachDib(p16));
+    dib.PixelAt(0, 0, bgr);
+    EXPECT_EQ((std::array<int, 3>{bgr[0], bgr[1], bgr[2]}), (std::array<int, 3>{255, 255, 255}));
+    dib.PixelAt(1, 0, bgr);
+    EXPECT_EQ((std::array<int, 3>{bgr[0], bgr[1], bgr[2]}), (std::array<int, 3>{0, 255, 0}));
 }
 
 }  // namespace
