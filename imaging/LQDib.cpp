@@ -1,8 +1,8 @@
 #include "imaging/LQDib.h"
 
 #include <QClipboard>
-#include <QFile>
 #include <QCursor>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -67,13 +67,25 @@ QString typeOfExtension(const QString& fileName) {
     return it == types.end() ? QString() : it->second;
 }
 
+// Holds an image's lock for a scope (also when an exception leaves it).
+class ScopedLock {
+public:
+    explicit ScopedLock(TLQDib& dib) : dib_(dib) { dib_.Lock(); }
+    ~ScopedLock() { dib_.Unlock(); }
+    ScopedLock(const ScopedLock&) = delete;
+    ScopedLock& operator=(const ScopedLock&) = delete;
+
+private:
+    TLQDib& dib_;
+};
+
 constexpr std::size_t kCvpPlane = 512 * 512;
 
-// Reads a .CVP file whole and decodes it (see TLQDib::ReadCVP).
-HLQMEM loadCvp(const std::string& file, int gamma, const rv::RVProgress& progress) {
-    QFile f(QString::fromStdString(file));
+// Reads the planes of a .CVP file and decodes them (see TLQDib::ReadCVP).
+HLQMEM loadCvp(const QString& file, int gamma, const rv::RVProgress& progress) {
+    QFile f(file);
     if (!f.open(QIODevice::ReadOnly)) {
-        rv::RVSetLastError(rv::kRVErrOpen, "Can't open file " + file);
+        rv::RVSetLastError(rv::kRVErrOpen, "Can't open file " + path(file));
         return nullptr;
     }
     const QByteArray bytes = f.read(qint64(3 * kCvpPlane));
@@ -134,7 +146,7 @@ bool TLQDib::attachResult(HLQMEM dib) { return dib && AttachHandle(dib); }
 HLQMEM TLQDib::GetDibHandle() {
     if (HasPixels() || DormantFile.isEmpty()) return Handle();
     // Woken under the image's lock, so that a print or save thread never sees half an image.
-    Lock();
+    const ScopedLock locked(*this);
     if (!HasPixels() && QFileInfo::exists(DormantFile)) {
         const QDateTime date = FDateTime;  // the image's date, not the parking file's
         if (LoadFromFile(DormantFile)) {
@@ -143,7 +155,6 @@ HLQMEM TLQDib::GetDibHandle() {
             if (FPendingAngle != 0 && Rotate(FPendingAngle)) FPendingAngle = 0;
         }
     }
-    Unlock();
     return Handle();
 }
 
@@ -252,7 +263,7 @@ bool TLQDib::LoadFromFile(const QString& FileName) {
         else if (type == "PCD") dib = rv::readpcdfiledib(file, PCDMode, progress());
         else if (type == "TIF" || type == "TIFF") dib = rv::readtiffiledib(file, TiffPage, progress());
         else if (type == "QJG") dib = TLQQjgFile::Read(FileName, kQjgFilePassword, progress());
-        else if (type == "CVP") dib = loadCvp(file, CVPGamma, progress());
+        else if (type == "CVP") dib = loadCvp(FileName, CVPGamma, progress());
         else rv::RVSetLastError(rv::kRVErrUnsupported, "No reader for " + type.toStdString() + " files");
     } catch (const std::bad_alloc&) {
         rv::RVSetLastError(rv::kRVErrNoMemory, "Can't allocate memory");
@@ -335,9 +346,7 @@ bool TLQDib::applyEffect(HLQMEM result) {
 bool TLQDib::changedInPlace(int result) {
     DoProgress(100);
     if (result <= 0) return false;
-    if (!AttachDib(static_cast<std::uint8_t*>(lqMemLock(Handle())))) return false;
-    remember();
-    return true;
+    return AttachDib(static_cast<std::uint8_t*>(lqMemLock(Handle())));
 }
 
 bool TLQDib::AdjustColors(int blue, int green, int red, int contrast, int brightness) {

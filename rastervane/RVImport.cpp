@@ -8,6 +8,7 @@
 #include "platform/Dib.h"
 #include "platform/LastError.h"
 #include "rastervane/RVDib.h"
+#include "tifflib/TifErrors.h"
 
 namespace rv {
 
@@ -88,13 +89,16 @@ void recordFailure() {
     }
     const std::uint32_t reason = lqGetLastError();
     switch (reason) {
-    case 1: RVSetLastError(kRVErrOpen, "TIFF: file cannot be opened"); return;
-    case 2: RVSetLastError(kRVErrRead, "TIFF: read failed or hit the end of the data"); return;
-    case 3: RVSetLastError(kRVErrNoMemory, "TIFF: out of memory"); return;
-    case 10: RVSetLastError(kRVErrUnsupported, "TIFF: BitsPerSample values differ between samples"); return;
-    case 11: RVSetLastError(kRVErrUnsupported, "TIFF: unsupported Compression"); return;
-    case 12: RVSetLastError(kRVErrUnsupported, "TIFF: unsupported PhotometricInterpretation or PlanarConfiguration"); return;
-    case 14: RVSetLastError(kRVErrUnsupported, "TIFF: unsupported Predictor"); return;
+    case vellum::kErrOpen: RVSetLastError(kRVErrOpen, "TIFF: file cannot be opened"); return;
+    case vellum::kErrRead: RVSetLastError(kRVErrRead, "TIFF: read failed or hit the end of the data"); return;
+    case vellum::kErrMemory: RVSetLastError(kRVErrNoMemory, "TIFF: out of memory"); return;
+    case vellum::kErrBitsPerSample: RVSetLastError(kRVErrUnsupported, "TIFF: BitsPerSample values differ between samples"); return;
+    case vellum::kErrCompression: RVSetLastError(kRVErrUnsupported, "TIFF: unsupported Compression"); return;
+    case vellum::kErrPhotometric: RVSetLastError(kRVErrUnsupported, "TIFF: unsupported PhotometricInterpretation or PlanarConfiguration"); return;
+    case vellum::kErrPredictor: RVSetLastError(kRVErrUnsupported, "TIFF: unsupported Predictor"); return;
+    case vellum::kErrNoPage: RVSetLastError(kRVErrBadArgument, "TIFF: the page does not exist"); return;
+    case vellum::kErrCancelled: RVSetLastError(kRVErrCancelled, "Operation cancelled"); return;
+    case vellum::kErrNotSupported: RVSetLastError(kRVErrUnsupported, "TIFF: the TIFF library cannot do this yet"); return;
     default: RVSetLastError(kRVErrFormat, "TIFF: the library failed with reason " + std::to_string(reason));
     }
 }

@@ -28,6 +28,7 @@ struct Failure {
 QString lastError() { return QString::fromStdString(rv::RVLastErrorText()); }
 
 void load(TLQDib& dib, const QString& file) {
+    dib.OnRvlibError = [](TLQDib*, short, const QString&) {};  // the tool prints the error itself
     try {
         if (!dib.LoadFromFile(file)) fail(file + ": " + lastError());
     } catch (const rv::ERVError& e) {
