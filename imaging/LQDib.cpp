@@ -337,44 +337,42 @@ HLQMEM TLQDib::ReadCVP(std::span<const std::uint8_t> data, int gamma, const rv::
 
 // ---- effects ----
 
-bool TLQDib::applyEffect(HLQMEM result) {
+// Runs an operation that answers a new DIB from `source` and keeps the result.
+bool TLQDib::runEffect(HLQMEM source, const std::function<HLQMEM(HLQMEM)>& operation) {
+    if (!source) return false;
+    BusyCursor busy;
+    DoProgress(0);
+    HLQMEM result = operation(source);
     DoProgress(100);
     return result && AttachHandle(result);
 }
 
-// After an operation that changed the DIB block in place (and may have moved it).
-bool TLQDib::changedInPlace(int result) {
+// Runs an operation that changes this image's block in place (and may move it): answers 1,
+// or <= 0 with the block unchanged.
+bool TLQDib::runInPlace(const std::function<int(HLQMEM)>& operation) {
+    HLQMEM dib = GetDibHandle();
+    if (!dib) return false;
+    BusyCursor busy;
+    DoProgress(0);
+    const int result = operation(dib);
     DoProgress(100);
-    if (result <= 0) return false;
-    return AttachDib(static_cast<std::uint8_t*>(lqMemLock(Handle())));
+    return result > 0 && AttachDib(static_cast<std::uint8_t*>(lqMemLock(dib)));
 }
 
 bool TLQDib::AdjustColors(int blue, int green, int red, int contrast, int brightness) {
-    HLQMEM dib = GetDibHandle();
-    if (!dib) return false;
-    DoProgress(0);
-    return applyEffect(rv::Enhance(dib, progress(), blue, green, red, contrast, brightness));
+    return runEffect(GetDibHandle(), [&](HLQMEM d) { return rv::Enhance(d, progress(), blue, green, red, contrast, brightness); });
 }
 
 bool TLQDib::Sharpen(int amount) {
-    HLQMEM dib = GetDibHandle();
-    if (!dib) return false;
-    DoProgress(0);
-    return applyEffect(rv::Better(dib, progress(), amount));
+    return runEffect(GetDibHandle(), [&](HLQMEM d) { return rv::Better(d, progress(), amount); });
 }
 
 bool TLQDib::GammaCorrect(int value) {
-    HLQMEM dib = GetDibHandle();
-    if (!dib) return false;
-    DoProgress(0);
-    return applyEffect(rv::RVGamma(dib, value));
+    return runEffect(GetDibHandle(), [&](HLQMEM d) { return rv::RVGamma(d, value); });
 }
 
 bool TLQDib::Brighten(int value) {
-    HLQMEM dib = GetDibHandle();
-    if (!dib) return false;
-    DoProgress(0);
-    return applyEffect(rv::RVBrightness(dib, value));
+    return runEffect(GetDibHandle(), [&](HLQMEM d) { return rv::RVBrightness(d, value); });
 }
 
 bool TLQDib::Rotate(double angle) {
@@ -384,40 +382,27 @@ bool TLQDib::Rotate(double angle) {
         FPendingAngle = ((FPendingAngle + degrees) % 360 + 360) % 360;
         return true;
     }
-    HLQMEM dib = GetDibHandle();
-    if (!dib) return false;
-    DoProgress(0);
-    return changedInPlace(rv::RVRotate(dib, angle, RotateBackColor));
+    return runInPlace([&](HLQMEM d) { return rv::RVRotate(d, angle, RotateBackColor); });
 }
 
 bool TLQDib::Mirror(bool horizontal, bool vertical) {
-    HLQMEM dib = GetDibHandle();
-    if (!dib) return false;
-    DoProgress(0);
-    return applyEffect(rv::RVMirror(dib, horizontal, vertical));
+    return runEffect(GetDibHandle(), [&](HLQMEM d) { return rv::RVMirror(d, horizontal, vertical); });
 }
 
-bool TLQDib::Invert() {
-    HLQMEM dib = GetDibHandle();
-    if (!dib) return false;
-    DoProgress(0);
-    return changedInPlace(rv::RVInvert(dib));
-}
+bool TLQDib::Invert() { return runInPlace(rv::RVInvert); }
 
 bool TLQDib::MakeGray() {
-    HLQMEM dib = GetDibHandle();
-    if (!dib) return false;
-    DoProgress(0);
-    if (!applyEffect(rv::GrayArea(dib, progress(), rv::RVRect{}))) return false;
+    if (!runEffect(GetDibHandle(), [&](HLQMEM d) { return rv::GrayArea(d, progress(), rv::RVRect{}); })) return false;
     FIsGray = true;
     return true;
 }
 
 // RVImageCopy of a top-down rectangle of `source` into a new image of the given size.
 bool TLQDib::imageCopy(HLQMEM source, int newWidth, int newHeight, const QRect& rect) {
-    DoProgress(0);
     try {
-        return applyEffect(rv::RVImageCopy(source, newWidth, newHeight, B_W_CopyFlags, rect.left(), rect.top(), rect.right(), rect.bottom()));
+        return runEffect(source, [&](HLQMEM d) {
+            return rv::RVImageCopy(d, newWidth, newHeight, B_W_CopyFlags, rect.left(), rect.top(), rect.right(), rect.bottom());
+        });
     } catch (const std::exception&) {
         if (onUiThread())
             lqp::showMessage("An exception error occured in the rastervane dll. We recommend to exit the application and to "

@@ -168,8 +168,8 @@ private:
     rv::RVProgress progress();
     void remember();
     bool attachResult(HLQMEM dib);
-    bool applyEffect(HLQMEM result);
-    bool changedInPlace(int result);
+    bool runEffect(HLQMEM source, const std::function<HLQMEM(HLQMEM)>& operation);
+    bool runInPlace(const std::function<int(HLQMEM)>& operation);
     bool imageCopy(HLQMEM source, int newWidth, int newHeight, const QRect& rect);
     bool stretch(QPainter& canvas, const QRect& dest, const QRect& source);
     bool drawBands(QPainter& canvas, const QRect& dest, const QRect& source);
