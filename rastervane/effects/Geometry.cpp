@@ -93,10 +93,11 @@ private:
             std::memcpy(d, back_, 3);
             return;
         }
-        const std::uint8_t* p00 = at(x0, y0);
-        const std::uint8_t* p01 = at(x0 + 1, y0);
-        const std::uint8_t* p10 = at(x0, y0 + 1);
-        const std::uint8_t* p11 = at(x0 + 1, y0 + 1);
+        const bool inside = x0 >= 0 && y0 >= 0 && x0 + 1 < src_.width() && y0 + 1 < src_.height();
+        const std::uint8_t* p00 = inside ? src_.topRow(int(y0)) + 3 * x0 : at(x0, y0);
+        const std::uint8_t* p01 = inside ? p00 + 3 : at(x0 + 1, y0);
+        const std::uint8_t* p10 = inside ? p00 - src_.stride() : at(x0, y0 + 1);
+        const std::uint8_t* p11 = inside ? p10 + 3 : at(x0 + 1, y0 + 1);
         for (int c = 0; c < 3; ++c) {
             const int top = p00[c] * (256 - fx) + p01[c] * fx;
             const int bottom = p10[c] * (256 - fx) + p11[c] * fx;

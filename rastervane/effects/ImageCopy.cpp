@@ -139,15 +139,19 @@ private:
             else add(j0, {1.0});
         }
     }
+    // Each weight is the step of the rounded running sum, so the weights of one destination
+    // pixel add up to exactly kOne and none is negative, however many there are.
     void add(int first, const std::vector<double>& w) {
         first_.push_back(first);
-        const std::size_t start = weights_.size();
-        int sum = 0;
+        double total = 0;
+        long done = 0;
         for (double v : w) {
-            weights_.push_back(int(std::lround(v * kOne)));
-            sum += weights_.back();
+            total += v;
+            const long upTo = std::lround(total * kOne);
+            weights_.push_back(int(upTo - done));
+            done = upTo;
         }
-        *std::max_element(weights_.begin() + std::ptrdiff_t(start), weights_.end()) += kOne - sum;  // rounding left-over
+        weights_.back() += int(kOne - done);  // the last step absorbs float noise in the total
         offset_.push_back(int(weights_.size()));
         maxCount_ = std::max(maxCount_, int(w.size()));
     }

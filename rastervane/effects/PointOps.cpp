@@ -35,11 +35,12 @@ Lut enhanceLut(int factor, int contrast, int brightness) {
 
 ChannelLuts sameForAll(const Lut& lut) { return {lut, lut, lut}; }
 
-// A copy of the image with every colour mapped through the tables.
+// A copy of the image with every colour mapped through the tables: the colour table of a
+// palette image, else every pixel, straight from the source rows into the new block.
 HLQMEM mapColors(const fx::LockedDib& src, const ChannelLuts& luts, const RVProgress& progress) {
     fx::ProgressSteps steps(progress, src.height());
     if (!steps.begin()) return nullptr;
-    fx::ResultDib out = fx::copyOf(src);
+    fx::ResultDib out = src.bits() <= 8 ? fx::copyOf(src) : fx::ResultDib(src, src.width(), src.height(), 24);
     if (!out.valid()) return nullptr;
     const fx::LockedDib& dst = out.dib();
     if (src.bits() <= 8) {
@@ -51,11 +52,12 @@ HLQMEM mapColors(const fx::LockedDib& src, const ChannelLuts& luts, const RVProg
         }
     } else {
         for (int y = 0; y < dst.height(); ++y) {
-            std::uint8_t* p = dst.row(y);
-            for (std::uint8_t* end = p + 3 * std::size_t(dst.width()); p != end; p += 3) {
-                p[0] = luts.blue[p[0]];
-                p[1] = luts.green[p[1]];
-                p[2] = luts.red[p[2]];
+            const std::uint8_t* s = src.row(y);
+            std::uint8_t* d = dst.row(y);
+            for (const std::uint8_t* end = s + 3 * std::size_t(dst.width()); s != end; s += 3, d += 3) {
+                d[0] = luts.blue[s[0]];
+                d[1] = luts.green[s[1]];
+                d[2] = luts.red[s[2]];
             }
             if (!steps.step(y + 1)) return nullptr;
         }

@@ -33,6 +33,7 @@ const std::vector<Operation>& everyOperation() {
         {"GrayArea", [](HLQMEM d) { return succeeded(rv::GrayArea(d, {}, {})); }},
         {"GrayArea part", [](HLQMEM d) { return succeeded(rv::GrayArea(d, {}, {0, 0, 1, 1})); }},
         {"RVImageCopy", [](HLQMEM d) { return succeeded(rv::RVImageCopy(d, 3, 3, rv::C_ANTIALIAS, 0, 0, 0, 0)); }},
+        {"RVReduceColors", [](HLQMEM d) { return succeeded(rv::RVReduceColors(d, 236, rv::RV_FLOYD)); }},
     };
     return ops;
 }

@@ -141,6 +141,17 @@ TEST(Rotate, PaletteImagesTurnedByOtherAnglesBecome24Bits) {
     EXPECT_EQ(out.at(0, 0), bgr(1, 2, 3));
 }
 
+TEST(Rotate, WorksOnABlockTheCallerKeepsLocked) {
+    // The image object keeps its block locked while attached; the size changes with 30 degrees.
+    const Image input = noise(12, 5, 8);
+    lqp::MemOwner dib(makeDib(input));
+    lqMemLock(dib.get());
+    ASSERT_EQ(rv::RVRotate(dib.get(), 30, 0), 1);
+    EXPECT_EQ(lqMemLockCount(dib.get()), 1);
+    lqMemUnlock(dib.get());
+    EXPECT_EQ(readDib(dib.get()), rotatedInPlace(input, 30));
+}
+
 TEST(Rotate, BadAngleLeavesTheBlockUnchanged) {
     lqp::MemOwner dib(makeDib(noise(6, 4, 3)));
     const auto before = blockBytes(dib.get());

@@ -121,6 +121,17 @@ TEST(ImageCopy, AntialiasAveragesWhenShrinkingAndInterpolatesWhenEnlarging) {
     }
 }
 
+TEST(ImageCopy, AntialiasShrinkByLargeFactorsKeepsTheMean) {
+    // Thousands of source pixels per destination pixel: each weight is a few units of 2^-14.
+    Image halves = uniform(3000, 2, bgr(255, 255, 255));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 1500; ++x) halves.pixels[std::size_t(y) * 3000 + x] = 0;
+    EXPECT_EQ(copied(halves, 1, 1, rv::C_ANTIALIAS, {0, 0, 2999, 1}).pixels, std::vector<std::uint32_t>{grey(128)});
+    const Image flat = uniform(7000, 3, bgr(201, 7, 99));
+    EXPECT_EQ(copied(flat, 1, 1, rv::C_ANTIALIAS, {0, 0, 6999, 2}).pixels, std::vector<std::uint32_t>{bgr(201, 7, 99)});
+    EXPECT_EQ(copied(flat, 3, 1, rv::C_ANTIALIAS, {0, 0, 6999, 2}).pixels, std::vector<std::uint32_t>(3, bgr(201, 7, 99)));
+}
+
 TEST(ImageCopy, AntialiasShrinkMatchesImageMagickScale) {
     const Image input = noise(40, 30, 8);
     const Image ours = copied(input, 20, 15, rv::C_ANTIALIAS, {0, 0, 39, 29});
