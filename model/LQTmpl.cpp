@@ -15,8 +15,7 @@ const QString kRelativeMark = QStringLiteral("$::");
 TLQFileFormat templateFormat() {
     // 27 characters and a NUL; readers compare the characters only.
     return {.Signature = QByteArray("Lumenquiltworks 97 Template", 28), .Version = kTemplateVersion,
-            .WrongSignatureText = LangString(1014), .Blank = TLQFileFormat::BlankAfterLead,
-            .CheckFreeSpace = true, .SignificantLength = 27};
+            .WrongSignatureText = LangString(1014), .CheckFreeSpace = true, .SignificantLength = 27};
 }
 
 // The folder of a file, absolute, with a trailing "/".
