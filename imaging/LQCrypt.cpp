@@ -1,0 +1,154 @@
+#include "imaging/LQCrypt.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace {
+
+// DES tables of FIPS 46-3. Bit positions count from 1 at the most significant bit.
+constexpr std::uint8_t kFinalPermutation[64] = {
+    40, 8, 48, 16, 56, 24, 64, 32, 39, 7, 47, 15, 55, 23, 63, 31, 38, 6, 46, 14, 54, 22, 62, 30,
+    37, 5, 45, 13, 53, 21, 61, 29, 36, 4, 44, 12, 52, 20, 60, 28, 35, 3, 43, 11, 51, 19, 59, 27,
+    34, 2, 42, 10, 50, 18, 58, 26, 33, 1, 41, 9, 49, 17, 57, 25};
+
+constexpr std::uint8_t kExpansion[48] = {
+    32, 1, 2, 3, 4, 5, 4, 5, 6, 7, 8, 9, 8, 9, 10, 11, 12, 13, 12, 13, 14, 15, 16, 17,
+    16, 17, 18, 19, 20, 21, 20, 21, 22, 23, 24, 25, 24, 25, 26, 27, 28, 29, 28, 29, 30, 31, 32, 1};
+
+constexpr std::uint8_t kPermutation[32] = {16, 7, 20, 21, 29, 12, 28, 17, 1, 15, 23, 26, 5, 18, 31, 10,
+                                           2, 8, 24, 14, 32, 27, 3, 9, 19, 13, 30, 6, 22, 11, 4, 25};
+
+constexpr std::uint8_t kKeyChoice1[56] = {
+    57, 49, 41, 33, 25, 17, 9, 1, 58, 50, 42, 34, 26, 18, 10, 2, 59, 51, 43, 35, 27, 19, 11, 3, 60, 52, 44, 36,
+    63, 55, 47, 39, 31, 23, 15, 7, 62, 54, 46, 38, 30, 22, 14, 6, 61, 53, 45, 37, 29, 21, 13, 5, 28, 20, 12, 4};
+
+constexpr std::uint8_t kKeyChoice2[48] = {
+    14, 17, 11, 24, 1, 5, 3, 28, 15, 6, 21, 10, 23, 19, 12, 4, 26, 8, 16, 7, 27, 20, 13, 2,
+    41, 52, 31, 37, 47, 55, 30, 40, 51, 45, 33, 48, 44, 49, 39, 56, 34, 53, 46, 42, 50, 36, 29, 32};
+
+constexpr std::uint8_t kKeyShifts[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 1};
+
+constexpr std::uint8_t kSBoxes[8][4][16] = {
+    {{14, 4, 13, 1, 2, 15, 11, 8, 3, 10, 6, 12, 5, 9, 0, 7},
+     {0, 15, 7, 4, 14, 2, 13, 1, 10, 6, 12, 11, 9, 5, 3, 8},
+     {4, 1, 14, 8, 13, 6, 2, 11, 15, 12, 9, 7, 3, 10, 5, 0},
+     {15, 12, 8, 2, 4, 9, 1, 7, 5, 11, 3, 14, 10, 0, 6, 13}},
+    {{15, 1, 8, 14, 6, 11, 3, 4, 9, 7, 2, 13, 12, 0, 5, 10},
+     {3, 13, 4, 7, 15, 2, 8, 14, 12, 0, 1, 10, 6, 9, 11, 5},
+     {0, 14, 7, 11, 10, 4, 13, 1, 5, 8, 12, 6, 9, 3, 2, 15},
+     {13, 8, 10, 1, 3, 15, 4, 2, 11, 6, 7, 12, 0, 5, 14, 9}},
+    {{10, 0, 9, 14, 6, 3, 15, 5, 1, 13, 12, 7, 11, 4, 2, 8},
+     {13, 7, 0, 9, 3, 4, 6, 10, 2, 8, 5, 14, 12, 11, 15, 1},
+     {13, 6, 4, 9, 8, 15, 3, 0, 11, 1, 2, 12, 5, 10, 14, 7},
+     {1, 10, 13, 0, 6, 9, 8, 7, 4, 15, 14, 3, 11, 5, 2, 12}},
+    {{7, 13, 14, 3, 0, 6, 9, 10, 1, 2, 8, 5, 11, 12, 4, 15},
+     {13, 8, 11, 5, 6, 15, 0, 3, 4, 7, 2, 12, 1, 10, 14, 9},
+     {10, 6, 9, 0, 12, 11, 7, 13, 15, 1, 3, 14, 5, 2, 8, 4},
+     {3, 15, 0, 6, 10, 1, 13, 8, 9, 4, 5, 11, 12, 7, 2, 14}},
+    {{2, 12, 4, 1, 7, 10, 11, 6, 8, 5, 3, 15, 13, 0, 14, 9},
+     {14, 11, 2, 12, 4, 7, 13, 1, 5, 0, 15, 10, 3, 9, 8, 6},
+     {4, 2, 1, 11, 10, 13, 7, 8, 15, 9, 12, 5, 6, 3, 0, 14},
+     {11, 8, 12, 7, 1, 14, 2, 13, 6, 15, 0, 9, 10, 4, 5, 3}},
+    {{12, 1, 10, 15, 9, 2, 6, 8, 0, 13, 3, 4, 14, 7, 5, 11},
+     {10, 15, 4, 2, 7, 12, 9, 5, 6, 1, 13, 14, 0, 11, 3, 8},
+     {9, 14, 15, 5, 2, 8, 12, 3, 7, 0, 4, 10, 1, 13, 11, 6},
+     {4, 3, 2, 12, 9, 5, 15, 10, 11, 14, 1, 7, 6, 0, 8, 13}},
+    {{4, 11, 2, 14, 15, 0, 8, 13, 3, 12, 9, 7, 5, 10, 6, 1},
+     {13, 0, 11, 7, 4, 9, 1, 10, 14, 3, 5, 12, 2, 15, 8, 6},
+     {1, 4, 11, 13, 12, 3, 7, 14, 10, 15, 6, 8, 0, 5, 9, 2},
+     {6, 11, 13, 8, 1, 4, 10, 7, 9, 5, 0, 15, 14, 2, 3, 12}},
+    {{13, 2, 8, 4, 6, 15, 11, 1, 10, 9, 3, 14, 5, 0, 12, 7},
+     {1, 15, 13, 8, 10, 3, 7, 4, 12, 5, 6, 11, 0, 14, 9, 2},
+     {7, 11, 4, 1, 9, 12, 14, 2, 0, 6, 10, 13, 15, 3, 5, 8},
+     {2, 1, 14, 7, 4, 10, 8, 13, 15, 12, 9, 0, 3, 5, 6, 11}}};
+
+constexpr char kAlphabet[] = "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+constexpr int kRounds = 16;
+constexpr int kEncryptions = 25;
+
+// The table's bits of `in` (inWidth bits wide), most significant first.
+template <std::size_t N>
+std::uint64_t permute(std::uint64_t in, int inWidth, const std::uint8_t (&table)[N]) {
+    std::uint64_t out = 0;
+    for (const std::uint8_t from : table) out = (out << 1) | ((in >> (inWidth - from)) & 1u);
+    return out;
+}
+
+// The traditional mapping of a salt character to its 6-bit value; exact for the alphabet.
+unsigned saltValue(char c) {
+    int v = static_cast<unsigned char>(c);
+    if (v > 'Z') v -= 6;
+    if (v > '9') v -= 7;
+    return unsigned(v - '.') & 0x3Fu;
+}
+
+// The expansion with the salt's bits applied: salt bit j of character i swaps the expansion
+// outputs 6i + j and 6i + j + 24.
+std::array<std::uint8_t, 48> saltedExpansion(unsigned salt12) {
+    std::array<std::uint8_t, 48> e{};
+    for (int i = 0; i < 48; ++i) e[std::size_t(i)] = kExpansion[i];
+    for (int bit = 0; bit < 12; ++bit)
+        if ((salt12 >> bit) & 1u) std::swap(e[std::size_t(bit)], e[std::size_t(bit + 24)]);
+    return e;
+}
+
+std::array<std::uint64_t, kRounds> subkeys(std::uint64_t key) {
+    const std::uint64_t chosen = permute(key, 64, kKeyChoice1);
+    std::uint32_t c = std::uint32_t(chosen >> 28), d = std::uint32_t(chosen & 0xFFFFFFFu);
+    std::array<std::uint64_t, kRounds> k{};
+    for (int round = 0; round < kRounds; ++round) {
+        const int s = kKeyShifts[round];
+        c = ((c << s) | (c >> (28 - s))) & 0xFFFFFFFu;
+        d = ((d << s) | (d >> (28 - s))) & 0xFFFFFFFu;
+        k[std::size_t(round)] = permute((std::uint64_t(c) << 28) | d, 56, kKeyChoice2);
+    }
+    return k;
+}
+
+std::uint32_t feistel(std::uint32_t r, std::uint64_t subkey, const std::array<std::uint8_t, 48>& expansion) {
+    std::uint64_t e = 0;
+    for (const std::uint8_t from : expansion) e = (e << 1) | ((r >> (32 - from)) & 1u);
+    const std::uint64_t x = e ^ subkey;
+    std::uint64_t s = 0;
+    for (int box = 0; box < 8; ++box) {
+        const unsigned six = unsigned(x >> (42 - 6 * box)) & 0x3Fu;
+        s = (s << 4) | kSBoxes[box][((six >> 4) & 2u) | (six & 1u)][(six >> 1) & 0xFu];
+    }
+    return std::uint32_t(permute(s, 32, kPermutation));
+}
+
+}  // namespace
+
+std::string LQCrypt(std::string_view password, std::string_view salt) {
+    std::string saltChars = salt.empty() ? std::string("..") : std::string(salt.substr(0, 2));
+    if (saltChars.size() == 1) saltChars += saltChars;
+
+    // Seven bits of each of the first eight characters, up to a zero character, as the key.
+    password = password.substr(0, std::min(password.find('\0'), std::size_t(8)));
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const unsigned c = i < password.size() ? static_cast<unsigned char>(password[i]) : 0u;
+        key = (key << 8) | std::uint8_t(c << 1);
+    }
+    const std::array<std::uint64_t, kRounds> k = subkeys(key);
+    const std::array<std::uint8_t, 48> expansion = saltedExpansion(saltValue(saltChars[0]) | (saltValue(saltChars[1]) << 6));
+
+    // 25 encryptions of the zero block; the initial permutation of zero is zero, and between
+    // encryptions the final and initial permutations cancel, leaving the halves swapped.
+    std::uint32_t l = 0, r = 0;
+    for (int n = 0; n < kEncryptions; ++n) {
+        for (int round = 0; round < kRounds; ++round) {
+            const std::uint32_t next = l ^ feistel(r, k[std::size_t(round)], expansion);
+            l = r;
+            r = next;
+        }
+        std::swap(l, r);
+    }
+    const std::uint64_t block = permute((std::uint64_t(l) << 32) | r, 64, kFinalPermutation);
+
+    std::string hash = saltChars;
+    for (int i = 0; i < 10; ++i) hash += kAlphabet[(block >> (58 - 6 * i)) & 0x3Fu];
+    hash += kAlphabet[(block & 0xFu) << 2];
+    return hash;
+}
