@@ -1,6 +1,7 @@
 #include "model/LQSets.h"
 
 #include "model/LQFiles.h"
+#include "model/LQHelpers.h"
 #include "model/LQMeasures.h"
 #include "model/LQValues.h"
 #include "shell/LQLang.h"
