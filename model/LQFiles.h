@@ -36,6 +36,7 @@ void ShowError(const QString& text);
 // nothing is shown and ErrorText() tells what went wrong.
 class TLQFileLoad {
 public:
+    // `format` is referred to, not copied: it must outlive the load.
     TLQFileLoad(const QString& path, const TLQFileFormat& format, bool showMessages = true);
     bool Open();
     TLQValueReader& Reader() { return *FReader; }
