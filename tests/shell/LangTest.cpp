@@ -145,18 +145,51 @@ std::map<int, QString> numbersUsedInSources() {
     return used;
 }
 
-TEST(LangCatalog, ShippedCatalogsHoldTheSameNumbersAndEveryNumberTheCodeUses) {
-    const QString lang = QString::fromStdString(lqtest::sourceDir()) + "/lang/";
-    QHash<int, QString> de, en;
+void readShippedCatalog(const char* name, QHash<int, QString>& texts) {
+    const QString path = QString::fromStdString(lqtest::sourceDir()) + "/lang/" + name;
     QString error;
-    ASSERT_TRUE(ReadLanguageCatalog(lang + "de.lang", de, &error)) << error.toStdString();
-    ASSERT_TRUE(ReadLanguageCatalog(lang + "en.lang", en, &error)) << error.toStdString();
+    ASSERT_TRUE(ReadLanguageCatalog(path, texts, &error)) << error.toStdString();
+}
+
+TEST(LangCatalog, ShippedCatalogsHoldTheSameNumbersAndEveryNumberTheCodeUses) {
+    QHash<int, QString> de, en;
+    ASSERT_NO_FATAL_FAILURE(readShippedCatalog("de.lang", de));
+    ASSERT_NO_FATAL_FAILURE(readShippedCatalog("en.lang", en));
     EXPECT_EQ(de.value(1000), "DEUTSCH");
     EXPECT_NE(en.value(1000).toUpper(), "DEUTSCH");
     for (auto it = de.cbegin(); it != de.cend(); ++it) EXPECT_TRUE(en.contains(it.key())) << "en lacks " << it.key();
     for (auto it = en.cbegin(); it != en.cend(); ++it) EXPECT_TRUE(de.contains(it.key())) << "de lacks " << it.key();
     for (const auto& [id, where] : numbersUsedInSources()) {
         EXPECT_TRUE(de.contains(id)) << "text " << id << " used in " << where.toStdString() << " is not in de.lang";
+    }
+}
+
+// The program joins many texts directly to paths, values and other texts, and builds file
+// dialog filters from "|"-separated texts. A translation must keep what that joining relies
+// on: the blanks at either end, a closing line break, the filter separators, and the length
+// that LangString keeps.
+TEST(LangCatalog, ShippedCatalogsAgreeInWhatTheCompositionsRelyOn) {
+    QHash<int, QString> de, en;
+    ASSERT_NO_FATAL_FAILURE(readShippedCatalog("de.lang", de));
+    ASSERT_NO_FATAL_FAILURE(readShippedCatalog("en.lang", en));
+    for (const QHash<int, QString>* catalog : {&de, &en}) {
+        for (auto it = catalog->cbegin(); it != catalog->cend(); ++it) {
+            EXPECT_LE(it.value().size(), 255) << "text " << it.key() << " is cut by LangString";
+        }
+    }
+    const auto starts = [](const QString& t) { return t.startsWith(QLatin1Char(' ')); };
+    const auto ends = [](const QString& t) { return t.endsWith(QLatin1Char(' ')); };
+    const auto breaks = [](const QString& t) { return t.endsWith(QLatin1Char('#')); };
+    const auto bars = [](const QString& t) { return t.count(QLatin1Char('|')); };
+    for (auto it = de.cbegin(); it != de.cend(); ++it) {
+        if (!en.contains(it.key())) continue;  // reported by the test above
+        const QString& d = it.value();
+        const QString& e = en.value(it.key());
+        const std::string id = std::to_string(it.key());
+        EXPECT_EQ(starts(d), starts(e)) << "leading blank of text " << id;
+        EXPECT_EQ(ends(d), ends(e)) << "trailing blank of text " << id;
+        EXPECT_EQ(breaks(d), breaks(e)) << "closing line break of text " << id;
+        EXPECT_EQ(bars(d), bars(e)) << "filter separators of text " << id;
     }
 }
 

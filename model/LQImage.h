@@ -1,0 +1,77 @@
+// TLQImage: one image of the image pool, shared by reference count between the pool,
+// template areas, area controls and the print and save threads.
+//
+// The image is split in two: what every holder needs (names, number, reference count, stored
+// size) lives here and needs no pixels; the pixel object with its cached screen bitmaps is a
+// TLQImagePixelPart attached by the pixel side of the model. Templates, set files and the
+// command-line tools therefore work without any image codec.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+// What text placeholders quote about an image's pixels.
+struct TLQImageFacts {
+    int Width = 0;
+    int Height = 0;
+    int Bits = 0;
+    QDateTime DateTime;
+    double CMWidth = 0;
+    double CMHeight = 0;
+};
+
+class TLQImage;
+
+// The pixel object of an image and what is cached from it.
+class TLQImagePixelPart {
+public:
+    virtual ~TLQImagePixelPart() = default;
+    virtual TLQImageFacts Facts(const TLQImage& image) const = 0;
+};
+
+class TLQImage {
+public:
+    TLQImage() = default;
+    explicit TLQImage(const QString& fileName) : FileName(fileName) {}
+    // Deletes the file when it lies in the temporary image folder; the pixel part removes its
+    // own dormant file.
+    ~TLQImage();
+    TLQImage(const TLQImage&) = delete;
+    TLQImage& operator=(const TLQImage&) = delete;
+
+    TLQImage* AddRef();
+    // Answers true when the count dropped below 1: the caller then destroys the image.
+    bool Release();
+    int RefCount() const { return FRefCount.load(); }
+
+    void SetFileName(const QString& name) { FileName = name; }
+
+    bool HasPixelObject() const { return FPixels != nullptr; }
+    TLQImagePixelPart* PixelPart() const { return FPixels.get(); }
+    void SetPixelPart(std::unique_ptr<TLQImagePixelPart> part) { FPixels = std::move(part); }
+    // Facts of the pixel object; empty without one.
+    std::optional<TLQImageFacts> PixelFacts() const;
+
+    QString FileName;   // full path; empty for an image without a file yet
+    QString MapName;    // group; "LayoutImage" marks an image that came in with a layout
+    std::int32_t Number = 0;  // sequence number in the pool
+    bool Modified = false;
+    float CMWidth = 0;  // physical size kept when there are no pixels to measure
+    float CMHeight = 0;
+
+private:
+    std::atomic<std::int32_t> FRefCount{1};
+    std::unique_ptr<TLQImagePixelPart> FPixels;
+};
+
+// Drops one reference and destroys the image when it was the last; clears the pointer.
+void ReleaseImage(TLQImage*& image);
+
+// The folder below the user's cache folder where temporary and dormant images live,
+// with a trailing "/".
+QString TempImageFolder();
