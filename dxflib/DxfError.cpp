@@ -20,6 +20,7 @@ const char* reasonText(std::uint32_t reason) {
     case Reason::TooLarge: return "the drawing's extents are too large";
     case Reason::CannotOpen: return "the file cannot be opened or read";
     case Reason::Cancelled: return "cancelled";
+    case Reason::ReduceFailed: return "the colour reduction failed";
     default: return "unknown error";
     }
 }

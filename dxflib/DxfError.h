@@ -20,6 +20,7 @@ enum class Reason : std::uint32_t {
     TooLarge = 12,        // the extents are not finite numbers
     CannotOpen = 13,      // the file cannot be opened or read
     Cancelled = 14,       // the progress callback asked to stop
+    ReduceFailed = 15,    // the colour reduction of a DIB failed
 };
 
 struct DxfError {

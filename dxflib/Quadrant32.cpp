@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 
+#include "dxflib/DxfColors.h"
 #include "dxflib/DxfMetafile.h"
 #include "platform/Dib.h"
 #include "platform/LastError.h"
@@ -91,7 +92,25 @@ short toBitmap(const Drawing& d, HLQBITMAP* out, HLQPALETTE* palette, const Call
     return 1;
 }
 
-short toDib(const Drawing& d, HLQMEM* out, const Call& call) {
+// Brings the 24-bit DIB to 1, 4 or 8 bits with the DXF colours as the quantizer's palette.
+short reduce(HLQMEM dib, int bits, short dither, short showErrors, const Call& call) {
+    std::uint8_t palette[256 * 4];
+    for (int i = 0; i < 256; ++i) {
+        const lqp::ColorRef c = colorOfIndex(i);
+        palette[4 * i] = lqp::redOf(c);
+        palette[4 * i + 1] = lqp::greenOf(c);
+        palette[4 * i + 2] = lqp::blueOf(c);
+        palette[4 * i + 3] = 0;
+    }
+    const short count = bits == 8 ? 256 : bits == 4 ? 16 : 0;
+    lqp::MemLock lock(dib);
+    const short code = ConvertDib(lock.data(), 24, short(bits), dither, count, palette, showErrors, call.user,
+                                  call.progress);
+    if (code == 1) return 1;
+    return fail({code == kColorOutOfMemory ? Reason::OutOfMemory : Reason::ReduceFailed, 0});
+}
+
+short toDib(const Drawing& d, HLQMEM* out, short bits, short dither, short showErrors, const Call& call) {
     HLQBITMAP bitmap = nullptr;
     if (toBitmap(d, &bitmap, nullptr, call) != 1) return -1;
     lqp::MemOwner dib(lqp::createDib(kBitmapWidth, kBitmapHeight, 24));
@@ -102,6 +121,7 @@ short toDib(const Drawing& d, HLQMEM* out, const Call& call) {
     }
     lqDeleteBitmap(bitmap);
     if (!fetched) return fail({Reason::OutOfMemory, 0});
+    if ((bits == 1 || bits == 4 || bits == 8) && reduce(dib.get(), bits, dither, showErrors, call) != 1) return -1;
     *out = dib.release();
     return 1;
 }
@@ -148,20 +168,20 @@ short readdxftoddbstream(const void* stream, std::uint32_t length, short /*width
     return fromStream(stream, length, [&](const Drawing& d) { return toBitmap(d, bitmap, palette, call); });
 }
 
-short readdxftodib(const char* file, short /*bits*/, short /*dither*/, HLQMEM* dib, std::int32_t user,
-                   LqProgressProc progress, short /*showErrors*/) {
+short readdxftodib(const char* file, short bits, short dither, HLQMEM* dib, std::int32_t user,
+                   LqProgressProc progress, short showErrors) {
     if (!dib) return invalid();
     *dib = nullptr;
     const Call call{progress, user};
-    return fromFile(file, [&](const Drawing& d) { return toDib(d, dib, call); });
+    return fromFile(file, [&](const Drawing& d) { return toDib(d, dib, bits, dither, showErrors, call); });
 }
 
-short readdxftodibstream(const void* stream, std::uint32_t length, short /*bits*/, short /*dither*/, HLQMEM* dib,
-                         std::int32_t user, LqProgressProc progress, short /*showErrors*/) {
+short readdxftodibstream(const void* stream, std::uint32_t length, short bits, short dither, HLQMEM* dib,
+                         std::int32_t user, LqProgressProc progress, short showErrors) {
     if (!dib) return invalid();
     *dib = nullptr;
     const Call call{progress, user};
-    return fromStream(stream, length, [&](const Drawing& d) { return toDib(d, dib, call); });
+    return fromStream(stream, length, [&](const Drawing& d) { return toDib(d, dib, bits, dither, showErrors, call); });
 }
 
 short getdxfinfo(const char* file, short* width, short* height, short* bits) {

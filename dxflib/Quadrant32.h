@@ -14,8 +14,7 @@
 #include "platform/Gdi.h"
 #include "platform/GdiMetafile.h"
 #include "platform/MemBlock.h"
-
-using LqProgressProc = short (*)(std::int32_t percent, std::int32_t user);
+#include "tifflib/Color.h"
 
 extern "C" {
 
@@ -28,7 +27,9 @@ LQ_EXPORT short LQ_STDCALL readdxftowmf(const char* file, HLQMETAFILE* metafile,
 LQ_EXPORT short LQ_STDCALL readdxftoddb(const char* file, short width, short height, HLQBITMAP* bitmap,
                                         HLQPALETTE* palette, std::int32_t user, LqProgressProc progress,
                                         short showErrors);
-// The device bitmap as a DIB of 1, 4, 8 or 24 bits (other depths give 24).
+// The device bitmap as a DIB of 1, 4, 8 or 24 bits (other depths give 24): 1 bit by error
+// diffusion, 4 and 8 bits by the two-pass quantizer mapping to the first 16 or all 256 DXF
+// colours, dithered when `dither` is set.
 LQ_EXPORT short LQ_STDCALL readdxftodib(const char* file, short bits, short dither, HLQMEM* dib, std::int32_t user,
                                         LqProgressProc progress, short showErrors);
 // The drawing's output extent and 8 bits per pixel.

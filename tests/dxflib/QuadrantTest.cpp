@@ -2,6 +2,7 @@
 // stream forms, progress and cancel, and what they do with bad input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -269,18 +270,37 @@ TEST(Quadrant, BadSourcesFailWithTheirReasonAndLeaveNothingBehind) {
     }
 }
 
-TEST(Quadrant, DibsAre800By600AtTheRequestedDepth) {
+TEST(Quadrant, DibsAre800By600AtTheRequestedDepthInTheDxfColours) {
     lqtest::GdiLeakCheck leaks;
-    Stream s(ascii(entities(line(0, 0, 10, 5, {{62, "1"}}))));
-    HLQMEM dib = nullptr;
-    ASSERT_EQ(readdxftodibstream(s.address(), s.length(), 24, 0, &dib, 0, nullptr, 0), 1);
-    lqp::MemOwner owner(dib);
-    lqp::MemLock lock(dib);
-    lqp::DibHeader h;
-    ASSERT_EQ(lqp::validateDib(lock.data(), lqMemSize(dib), &h), lqp::DibCheck::Ok);
-    EXPECT_EQ(h.width, 800);
-    EXPECT_EQ(h.height, 600);
-    EXPECT_EQ(h.bitCount, 24);
+    const std::string text = ascii(entities(line(0, 0, 10, 5, {{62, "1"}}) + line(0, 5, 10, 0, {{62, "7"}}) +
+                                            line(0, 2, 10, 2, {{62, "30"}})));
+    const lqtest::PackedDib screen = bitmapOf(text);
+    Stream s(text);
+    for (short bits : {24, 8, 4, 1}) {
+        HLQMEM dib = nullptr;
+        ASSERT_EQ(readdxftodibstream(s.address(), s.length(), bits, 0, &dib, 0, nullptr, 0), 1) << bits;
+        lqp::MemOwner owner(dib);
+        lqp::MemLock lock(dib);
+        lqtest::PackedDib d(1, 1, 24);
+        ASSERT_NO_THROW(d = lqtest::PackedDib::fromPacked({lock.data(), lock.data() + lqMemSize(dib)})) << bits;
+        EXPECT_EQ(d.header().width, 800);
+        EXPECT_EQ(d.header().height, 600);
+        EXPECT_EQ(d.header().bitCount, bits);
+        int differences = 0;  // against the device bitmap
+        for (int y = 0; y < 600; y += 3)
+            for (int x = 0; x < 800; x += 3) {
+                const ColorRef want = screen.color(x, y);
+                ColorRef expected = want;
+                if (bits == 1) expected = want == rgb(0, 0, 0) || want == rgb(255, 0, 0) ? rgb(0, 0, 0) : rgb(255, 255, 255);
+                if (bits == 4 && want == rgb(255, 127, 0)) expected = rgb(255, 0, 0);  // colour 30 is not among the first 16
+                differences += d.color(x, y) != expected;
+            }
+        EXPECT_EQ(differences, 0) << bits << " bits";
+        if (bits == 8) {
+            EXPECT_EQ(d.tableEntry(30), rgb(255, 127, 0));
+            EXPECT_EQ(d.tableEntry(255), rgb(255, 255, 255));  // all 256 DXF colours
+        }
+    }
 }
 
 TEST(Quadrant, ExportsExactlyItsInterface) {
@@ -288,9 +308,13 @@ TEST(Quadrant, ExportsExactlyItsInterface) {
                                lqtest::shellQuote(lqtest::binaryDir() + "/lib/libQuadrant32.so") +
                                " | awk '{print $3}' | LC_ALL=C sort");
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    const std::vector<std::string> expected = {
-        "InitDLL", "getdxfinfo", "getdxfinfostream", "readdxftoddb", "readdxftoddbstream",
-        "readdxftodib", "readdxftodibstream", "readdxftowmf", "readdxftowmfstream"};
+    std::vector<std::string> expected = {
+        "InitDLL", "readdxftowmf", "readdxftoddb", "readdxftodib", "getdxfinfo", "readdxftowmfstream",
+        "readdxftoddbstream", "readdxftodibstream", "getdxfinfostream",
+        "GetColorsInPalette", "DIB1to4", "DIB4To8", "DIB8To24", "DIB1To24", "DIB4To24", "DIB1To8", "DIB24To1",
+        "DIB8To1", "DIB4To1", "ImgIncreaseColors", "ImgReduceColors", "DitherToBW", "ReduceColorToColor",
+        "ColorToGrayscale", "ConvertDib", "ConvertDib2", "ReduceDib", "ReduceDib2"};
+    std::sort(expected.begin(), expected.end());
     std::string list;
     for (const std::string& name : expected) list += name + "\n";
     EXPECT_EQ(r.output, list);
