@@ -148,7 +148,9 @@ TEST(DxfGroups, TruncatedAndHostileBinaryIsRefused) {
         const DxfError e = lqtest::readBytes(std::span(good.bytes.data(), n), d);
         const bool between = std::find(good.ends.begin(), good.ends.end(), n) != good.ends.end();
         EXPECT_EQ(e.reason == Reason::None, between) << n;
-        if (!between) EXPECT_EQ(e.reason, Reason::EndOfData) << n;
+        if (!between) {
+            EXPECT_EQ(e.reason, Reason::EndOfData) << n;
+        }
     }
     Binary nan;
     nan.text(0, "SECTION").text(2, "ENTITIES").text(0, "POINT").real(10, std::nan("")).real(20, 2);
@@ -158,6 +160,10 @@ TEST(DxfGroups, TruncatedAndHostileBinaryIsRefused) {
     unknown.text(0, "SECTION").text(2, "ENTITIES").code(1200).bytes.push_back(0);
     Drawing d2;
     EXPECT_EQ(lqtest::readBytes(unknown.bytes, d2).reason, Reason::Syntax);
+    Binary endless;  // a text whose end is a megabyte away
+    endless.text(0, "SECTION").text(2, "ENTITIES").text(0, "TEXT").text(1, std::string(lqdxf::kMaxLineLength + 5, 'x'));
+    Drawing d3;
+    EXPECT_EQ(lqtest::readBytes(endless.bytes, d3).reason, Reason::LineTooLong);
 }
 
 TEST(DxfTables, LineTypesLayersAndTheAnnouncedCount) {

@@ -103,9 +103,10 @@ int renderVector(const std::string& file, const std::string& out, const std::str
         lqDeleteDC(dc);
     }
     lqDeleteMetafile(m);
-    if (ext == "png" && cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) cairo_surface_write_to_png(s, out.c_str());
+    cairo_status_t status = cairo_surface_status(s);
+    if (ext == "png" && status == CAIRO_STATUS_SUCCESS) status = cairo_surface_write_to_png(s, out.c_str());
     cairo_surface_finish(s);
-    const cairo_status_t status = cairo_surface_status(s);
+    if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(s);
     cairo_surface_destroy(s);
     if (!dc || status != CAIRO_STATUS_SUCCESS) return failure("cannot write " + out + ": " + cairo_status_to_string(status));
     return 0;
