@@ -11,6 +11,7 @@
 #include "dxflib/DxfError.h"
 #include "dxflib/DxfInput.h"
 #include "dxflib/DxfNames.h"
+#include "dxflib/DxfSegmented.h"
 
 namespace lqdxf {
 
@@ -114,7 +115,7 @@ struct Block {
     int name = 0;
     int layer = kNoLayer;
     Point base;
-    std::vector<Entity> entities;
+    Segmented<Entity> entities;
     Box outer;  // of the entities in block space, once resolved
     Box inner;
     std::uint64_t drawn = 0;  // entities drawn for one INSERT of the block, nested ones expanded
@@ -132,8 +133,8 @@ struct Drawing {
     std::vector<LineType> lineTypes;
     std::vector<Layer> layers;
     std::vector<Block> blocks;
-    std::vector<Entity> entities;
-    std::vector<Point> vertices;
+    Segmented<Entity> entities;
+    Segmented<Point> vertices;
     std::vector<std::string> texts;  // Windows-1252
 
     Box outer;             // union of the entities' outer boxes: sets the scale

@@ -74,7 +74,7 @@ class BlockBoxes {
 public:
     explicit BlockBoxes(Drawing& d) : d_(d), state_(d.blocks.size(), State::New) {}
 
-    DxfError sum(const std::vector<Entity>& list, Box& outer, Box& inner, std::uint64_t& drawn, int depth) {
+    DxfError sum(const Segmented<Entity>& list, Box& outer, Box& inner, std::uint64_t& drawn, int depth) {
         for (const Entity& e : list) {
             std::uint64_t n = 1;
             if (e.kind == EntityKind::Insert) {

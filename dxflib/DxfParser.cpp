@@ -49,12 +49,12 @@ private:
     void lineType();
     void layer();
     void blocks();
-    void entities(std::vector<Entity>& list);
-    void entity(std::vector<Entity>& list, int id);
+    void entities(Segmented<Entity>& list);
+    void entity(Segmented<Entity>& list, int id);
     bool common(Entity& e);
-    void polyline(std::vector<Entity>& list, Entity& e);
+    void polyline(Segmented<Entity>& list, Entity& e);
     void finishArc(Entity& e);
-    void resolveInserts(std::vector<Entity>& list);
+    void resolveInserts(Segmented<Entity>& list);
 
     int lineTypeIndex(int nameId) const;
     int layerIndex(int nameId) const;
@@ -92,7 +92,7 @@ DxfError Parser::run() {
 
 // Blocks may be defined after the INSERTs that name them. An INSERT places the block's base
 // point at its insertion point.
-void Parser::resolveInserts(std::vector<Entity>& list) {
+void Parser::resolveInserts(Segmented<Entity>& list) {
     for (Entity& e : list) {
         if (e.kind != EntityKind::Insert) continue;
         auto it = blocks_.find(e.blockName);
@@ -218,7 +218,7 @@ void Parser::blocks() {
     }
 }
 
-void Parser::entities(std::vector<Entity>& list) {
+void Parser::entities(Segmented<Entity>& list) {
     while (have_) {
         if (g_.code != 0) {
             advance();
@@ -240,7 +240,7 @@ bool Parser::common(Entity& e) {
     }
 }
 
-void Parser::entity(std::vector<Entity>& list, int id) {
+void Parser::entity(Segmented<Entity>& list, int id) {
     Entity e;
     switch (id) {
     case kPoint: e.kind = EntityKind::Point; break;
@@ -305,7 +305,7 @@ void Parser::finishArc(Entity& e) {
     e.p[2] = onCircle(e.p[0], e.radius, e.endAngle);
 }
 
-void Parser::polyline(std::vector<Entity>& list, Entity& e) {
+void Parser::polyline(Segmented<Entity>& list, Entity& e) {
     while (advance() && g_.code != 0) {
         if (g_.code == 70 && g_.kind == ValueKind::Integer) e.closed = (g_.integer & 1) != 0;
         else common(e);

@@ -23,7 +23,7 @@ public:
     }
 
 private:
-    void entities(const std::vector<Entity>& list, const Transform& t) {
+    void entities(const Segmented<Entity>& list, const Transform& t) {
         for (const Entity& e : list) {
             if (cancelled_) return;
             if (e.kind == EntityKind::Insert) {
