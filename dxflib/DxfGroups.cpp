@@ -101,6 +101,7 @@ std::optional<std::string_view> GroupReader::readLine() {
         const auto all = in_.peek(want);
         const bool ended = all.size() < want;  // the data ends inside the window
         const auto s = all.first(std::min(all.size(), want));
+        if (s.empty()) return std::nullopt;
         const char* p = reinterpret_cast<const char*>(s.data());
         const auto* lf = static_cast<const char*>(std::memchr(p, '\n', s.size()));
         const std::size_t searched = lf ? std::size_t(lf - p) : s.size();
@@ -117,7 +118,6 @@ std::optional<std::string_view> GroupReader::readLine() {
             return std::string_view(p, end);
         }
         if (ended) {
-            if (s.empty()) return std::nullopt;
             in_.consume(s.size());
             ++line_;
             return std::string_view(p, s.size());
@@ -159,6 +159,7 @@ bool GroupReader::readText(Group& g) {
     for (std::size_t want = 256;; want = std::min(want * 4, kMaxLineLength + 1)) {
         const auto all = in_.peek(want);
         const auto s = all.first(std::min(all.size(), want));
+        if (s.empty()) return fail(Reason::EndOfData);
         const auto* nul = static_cast<const std::uint8_t*>(std::memchr(s.data(), 0, s.size()));
         if (nul) {
             g.kind = ValueKind::Text;

@@ -20,10 +20,10 @@ std::span<const std::uint8_t> Input::peek(std::size_t n) {
         const std::size_t want = std::max(n, kPiece);
         if (buffer_.size() < want) {
             std::vector<std::uint8_t> bigger(want);
-            std::memcpy(bigger.data(), buffer_.data() + pos_, kept);
+            std::copy(buffer_.begin() + std::ptrdiff_t(pos_), buffer_.begin() + std::ptrdiff_t(end_), bigger.begin());
             buffer_.swap(bigger);
         } else {
-            std::memmove(buffer_.data(), buffer_.data() + pos_, kept);
+            std::copy(buffer_.begin() + std::ptrdiff_t(pos_), buffer_.begin() + std::ptrdiff_t(end_), buffer_.begin());
         }
         pos_ = 0;
         end_ = kept;

@@ -5,8 +5,11 @@
 #include "dxflib/DxfMetafile.h"
 
 // fontconfig keeps memory it allocates while reading its configuration for the life of the
-// process; LeakSanitizer would report it at exit.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so"; }
+// process; LeakSanitizer would report it at exit. The sanitizer runtime looks the function up
+// by name, so it must be visible.
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so";
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     lqdxf::Input in({data, size});
