@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <vector>
 
@@ -60,12 +61,12 @@ ColorRef colorOf(const Record& r, int at) {
     return ColorRef(std::uint16_t(r.params[std::size_t(at)])) | (ColorRef(std::uint16_t(r.params[std::size_t(at + 1)])) << 16);
 }
 
-// The pen colour in force for each drawing record of the given function.
-std::vector<ColorRef> penColorsOf(const std::vector<Record>& records, std::uint16_t function) {
-    std::vector<ColorRef> out;
-    ColorRef pen = 0;
+// The pen (style, colour) in force for each drawing record of the given function.
+std::vector<std::pair<int, ColorRef>> pensOf(const std::vector<Record>& records, std::uint16_t function) {
+    std::vector<std::pair<int, ColorRef>> out;
+    std::pair<int, ColorRef> pen{kLqPenSolid, 0};
     for (const Record& r : records) {
-        if (r.function == kLqMetaSelectPen) pen = colorOf(r, 2);
+        if (r.function == kLqMetaSelectPen) pen = {r.params[0], colorOf(r, 2)};
         if (r.function == function) out.push_back(pen);
     }
     return out;
@@ -146,17 +147,45 @@ TEST(Quadrant, ACallersPaletteIsUsedAndLeftToTheCaller) {
     EXPECT_TRUE(lqDeletePalette(mine));
 }
 
-TEST(Quadrant, ByBlockTakesTheInsertsColourAndLayersOfNegativeColourStillDraw) {
-    const Groups tables = {{0, "SECTION"}, {2, "TABLES"}, {0, "TABLE"}, {2, "LAYER"}, {70, "1"},
-                           {0, "LAYER"}, {2, "OFF"}, {62, "-5"}, {0, "ENDTAB"}, {0, "ENDSEC"}};
-    const Groups blocks = Groups{{0, "SECTION"}, {2, "BLOCKS"}, {0, "BLOCK"}, {2, "B"}} + line(0, 0, 1, 0, {{62, "0"}}) +
-                          Groups{{0, "ENDBLK"}, {0, "ENDSEC"}};
+TEST(Quadrant, ByBlockComesFromTheNearestInsertThatSetsItAndSwitchedOffLayersStillDraw) {
+    const Groups tables = {{0, "SECTION"}, {2, "TABLES"},
+                           {0, "TABLE"}, {2, "LTYPE"}, {70, "1"}, {0, "LTYPE"}, {2, "DASHED"}, {73, "2"}, {0, "ENDTAB"},
+                           {0, "TABLE"}, {2, "LAYER"}, {70, "1"}, {0, "LAYER"}, {2, "OFF"}, {62, "-5"}, {0, "ENDTAB"},
+                           {0, "ENDSEC"}};
+    const Groups blocks = Groups{{0, "SECTION"}, {2, "BLOCKS"}, {0, "BLOCK"}, {2, "B"}} +
+                          line(0, 0, 1, 0, {{62, "0"}, {6, "BYBLOCK"}}) +
+                          Groups{{0, "ENDBLK"}, {0, "BLOCK"}, {2, "OUTER"},
+                                 {0, "INSERT"}, {2, "B"}, {10, "0"}, {20, "0"}, {62, "0"}, {6, "BYBLOCK"},
+                                 {0, "ENDBLK"}, {0, "ENDSEC"}};
     const std::string text = ascii(tables + blocks +
-                                   entities(Groups{{0, "INSERT"}, {2, "B"}, {10, "0"}, {20, "5"}, {62, "3"}} +
+                                   entities(Groups{{0, "INSERT"}, {2, "B"}, {10, "0"}, {20, "5"}, {62, "3"},
+                                                   {0, "INSERT"}, {2, "OUTER"}, {10, "3"}, {20, "5"}, {62, "1"}, {6, "DASHED"}} +
                                             line(0, 0, 1, 1, {{62, "0"}}) + line(5, 5, 9, 9, {{8, "OFF"}})));
-    const std::vector<ColorRef> pens = penColorsOf(recordsOf(text), kLqMetaLineTo);
-    const std::vector<ColorRef> expected = {rgb(0, 255, 0), rgb(255, 255, 255), rgb(0, 0, 255)};
-    EXPECT_EQ(pens, expected);
+    const std::vector<std::pair<int, ColorRef>> expected = {{kLqPenSolid, rgb(0, 255, 0)},    // BYBLOCK in INSERT 3
+                                                            {kLqPenDot, rgb(255, 0, 0)},      // through a BYBLOCK INSERT
+                                                            {kLqPenSolid, rgb(255, 255, 255)},  // BYBLOCK outside: 7
+                                                            {kLqPenSolid, rgb(0, 0, 255)}};   // layer of colour -5
+    EXPECT_EQ(pensOf(recordsOf(text), kLqMetaLineTo), expected);
+}
+
+TEST(Quadrant, TextsBecomeArialOfTheirCellHeightAverageWidthAndDirection) {
+    // Scale 32000 / 11 -> 2909 on a 10 x 5 drawing; the text 2 high, turned by 30 degrees.
+    const std::string text = ascii(entities(line(0, 0, 10, 5) + Groups{{0, "TEXT"}, {10, "1"}, {20, "2"}, {40, "2"},
+                                                                       {50, "30"}, {1, "Ab"}}));
+    const std::vector<Record> records = recordsOf(text);
+    std::vector<Record> fonts, texts;
+    for (const Record& r : records) {
+        if (r.function == kLqMetaSelectFont && r.params[0] != 16) fonts.push_back(r);  // 16: the system font
+        if (r.function == kLqMetaTextOut) texts.push_back(r);
+    }
+    ASSERT_EQ(fonts.size(), 1u);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(fonts[0].params[0], 5818);                 // cell height 2 x 2909
+    EXPECT_EQ(fonts[0].params[1], 4363);                 // average width 0.75 x 2 x 2909
+    EXPECT_EQ(fonts[0].params[2], 300);                  // escapement
+    // At (1, 2), y turned down from the text box's top corner, 2 + 0.75 x 2 x 2 sin 30 + 2 cos 30 high.
+    const double top = 2 + 1.5 * 2 * 0.5 + 2 * std::cos(M_PI / 6);
+    EXPECT_EQ(texts[0].params, (std::vector<std::int16_t>{2909, std::int16_t((top - 2) * 2909)}));
 }
 
 TEST(Quadrant, SolidsAreFilledAroundTheirOutlineAndLineChainsDoNotMoveTwice) {
