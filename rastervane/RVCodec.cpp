@@ -62,7 +62,7 @@ bool OutputDib::create(std::int64_t width, std::int64_t height) {
         RVSetLastError(kRVErrFormat, "Invalid image size");
         return false;
     }
-    if (width > 0x7FFFFFFF || height > 0x7FFFFFFF || std::uint64_t(width) * std::uint64_t(height) > kRVMaxPixels) {
+    if (width > 0x7FFFFFFF || height > 0x7FFFFFFF || std::uint64_t(width) * std::uint64_t(height) > RVImageLimit()) {
         RVSetLastError(kRVErrTooLarge, "Image is too large");
         return false;
     }
@@ -95,7 +95,10 @@ bool InputDib::open(HLQMEM dib) {
     dib_ = static_cast<const std::uint8_t*>(lqMemLock(dib));
     rowSize_ = std::size_t(lqp::dibRowSize(info_));
     bits_ = dib_ + lqp::dibPixelOffset(info_);
-    if (info_.bitCount <= 8) table_ = {dib_ + info_.size, std::size_t(lqp::dibColorCount(info_)) * 4};
+    if (info_.bitCount <= 8) {
+        table_ = {dib_ + info_.size, std::size_t(lqp::dibColorCount(info_)) * 4};
+        for (std::size_t i = 0; i < table_.size() / 4; ++i) colors_.set(i, table_[i * 4 + 2], table_[i * 4 + 1], table_[i * 4]);
+    }
     if (info_.compression == lqp::kBiBitfields) {
         for (int i = 0; i < 3; ++i) masks_[i] = lqp::getLe32(dib_ + lqp::kDibHeaderSize + 4 * i);
     } else if (info_.bitCount == 16) {
@@ -116,49 +119,49 @@ QList<QRgb> InputDib::palette() const {
     return out;
 }
 
-namespace {
+void ColorTable::toBgr(const std::uint8_t* indices, int width, std::uint8_t* out) const {
+    for (int x = 0; x < width; ++x, out += 3) std::memcpy(out, entries_[indices[x]].data(), 3);
+}
 
-// Scales the bits of `value` selected by `mask` to 0..255.
-std::uint8_t maskedComponent(std::uint32_t value, std::uint32_t mask) {
+void UnpackIndices(const std::uint8_t* packed, int bits, int width, std::uint8_t* out) {
+    if (bits == 8) {
+        std::memcpy(out, packed, std::size_t(width));
+        return;
+    }
+    const int perByte = 8 / bits;
+    const std::uint8_t mask = std::uint8_t((1u << bits) - 1);
+    for (int x = 0; x < width; ++x) out[x] = (packed[x / perByte] >> (8 - bits * (x % perByte + 1))) & mask;
+}
+
+std::uint8_t MaskedComponent(std::uint32_t value, std::uint32_t mask) {
     if (mask == 0) return 0;
     const int shift = std::countr_zero(mask);
     const int width = std::popcount(mask);
-    const std::uint32_t v = (value & mask) >> shift;
-    const std::uint32_t max = width >= 32 ? 0xFFFFFFFFu : (1u << width) - 1;
-    return std::uint8_t((std::uint64_t(v) * 255 + max / 2) / max);
+    const std::uint64_t v = (value & mask) >> shift;
+    const std::uint64_t max = (std::uint64_t(1) << width) - 1;
+    return std::uint8_t(v * 255 / max);
 }
-
-}  // namespace
 
 void InputDib::rowToBgr(int y, std::uint8_t* out) const {
     const std::uint8_t* src = row(y);
     const int w = width();
-    const std::size_t colors = table_.size() / 4;
-    auto fromTable = [&](std::uint32_t index, std::uint8_t* px) {
-        if (index < colors) std::memcpy(px, &table_[index * 4], 3);
-        else px[0] = px[1] = px[2] = 0;
-    };
     switch (bits()) {
     case 24:
         std::memcpy(out, src, std::size_t(w) * 3);
         return;
     case 1: case 4: case 8: {
-        const int b = bits();
-        const int perByte = 8 / b;
-        const std::uint32_t mask = (1u << b) - 1;
-        for (int x = 0; x < w; ++x) {
-            const int shift = 8 - b * (x % perByte + 1);
-            fromTable((src[x / perByte] >> shift) & mask, out + 3 * x);
-        }
+        scratch_.resize(std::size_t(w));
+        UnpackIndices(src, bits(), w, scratch_.data());
+        colors_.toBgr(scratch_.data(), w, out);
         return;
     }
     default: {
         const int bytes = bits() / 8;
         for (int x = 0; x < w; ++x) {
             const std::uint32_t v = bytes == 2 ? lqp::getLe16(src + 2 * x) : lqp::getLe32(src + 4 * x);
-            out[3 * x] = maskedComponent(v, masks_[2]);
-            out[3 * x + 1] = maskedComponent(v, masks_[1]);
-            out[3 * x + 2] = maskedComponent(v, masks_[0]);
+            out[3 * x] = MaskedComponent(v, masks_[2]);
+            out[3 * x + 1] = MaskedComponent(v, masks_[1]);
+            out[3 * x + 2] = MaskedComponent(v, masks_[0]);
         }
     }
     }
@@ -200,6 +203,21 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std:
         return false;
     }
     return true;
+}
+
+bool ReadFileStart(const std::string& path, std::size_t count, std::vector<std::uint8_t>& out) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        RVSetLastError(kRVErrOpen, "Can't open file " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    out.resize(count);
+    const std::size_t got = std::fread(out.data(), 1, count, f);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    out.resize(got);
+    if (failed) RVSetLastError(kRVErrRead, "Read error in file " + path);
+    return !failed;
 }
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {

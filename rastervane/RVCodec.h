@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QRgb>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <span>
@@ -63,6 +64,23 @@ private:
     std::size_t rowSize_ = 0;
 };
 
+// Up to 256 colours; every entry not set is black, so any 8-bit index is safe to look up.
+class ColorTable {
+public:
+    void set(std::size_t index, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+        if (index < 256) entries_[index] = {blue, green, red};
+    }
+    const std::uint8_t* bgr(std::uint8_t index) const { return entries_[index].data(); }
+    // Colours of `width` indices as blue, green, red triples.
+    void toBgr(const std::uint8_t* indices, int width, std::uint8_t* out) const;
+
+private:
+    std::array<std::array<std::uint8_t, 3>, 256> entries_ {};
+};
+
+// Unpacks a row of 1-, 2-, 4- or 8-bit indices (most significant bits first) to one byte each.
+void UnpackIndices(const std::uint8_t* packed, int bits, int width, std::uint8_t* out);
+
 // A writer's read-only view of a valid DIB of 1, 4, 8, 16, 24 or 32 bits.
 class InputDib {
 public:
@@ -70,6 +88,8 @@ public:
     bool open(HLQMEM dib);
     ~InputDib();
     const lqp::DibHeader& info() const { return info_; }
+    // The whole packed DIB (header, colour table, rows).
+    const std::uint8_t* data() const { return dib_; }
     int width() const { return info_.width; }
     int height() const { return info_.height; }
     int bits() const { return info_.bitCount; }
@@ -88,14 +108,43 @@ private:
     const std::uint8_t* dib_ = nullptr;
     const std::uint8_t* bits_ = nullptr;
     std::span<const std::uint8_t> table_;
+    ColorTable colors_;
+    mutable std::vector<std::uint8_t> scratch_;
     lqp::DibHeader info_;
     std::size_t rowSize_ = 0;
     std::uint32_t masks_[3] = {0, 0, 0};
 };
 
+// Scales the bits of `value` selected by `mask` to 0..255 (v × 255 / max, truncated; a 5-bit
+// component 4 gives 32).
+std::uint8_t MaskedComponent(std::uint32_t value, std::uint32_t mask);
+
 // Reads a whole file (at most maxBytes) into `out`; records kRVErrOpen / kRVErrRead /
 // kRVErrTooLarge and answers false on failure.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::uint64_t maxBytes = std::uint64_t(1) << 31);
+
+// Runs a stream reader on the whole of a file.
+template <typename StreamReader>
+HLQMEM ReadFileWith(const std::string& fileName, StreamReader&& read) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(fileName, bytes)) return nullptr;
+    return read(std::span<const std::uint8_t>(bytes));
+}
+
+// Runs a decoder (constructed on the data; readHeader(), then decode(dib, progress)) with the
+// operation text and the first and last progress report around it.
+template <typename Decoder>
+HLQMEM Decode(const char* operation, std::span<const std::uint8_t> data, const RVProgress& progress) {
+    RVSetOperation(operation);
+    if (!RVReport(progress, 0)) return nullptr;
+    Decoder decoder(data);
+    OutputDib dib;
+    if (!decoder.readHeader() || !decoder.decode(dib, progress) || !RVReport(progress, 100)) return nullptr;
+    return dib.release();
+}
+
+// Reads at most the first `count` bytes of a file (fewer when it is shorter).
+bool ReadFileStart(const std::string& path, std::size_t count, std::vector<std::uint8_t>& out);
 
 // Writes a file through a temporary file in the same folder; commit() renames it over the
 // target. Without a successful commit the target stays as it was and the temporary file is

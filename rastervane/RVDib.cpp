@@ -1,10 +1,36 @@
 #include "rastervane/RVDib.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
 
+#include "rastervane/RVCodec.h"
 #include "rastervane/RVError.h"
 
 namespace rv {
+
+namespace {
+
+std::atomic<std::uint64_t> gImageLimit{kRVMaxPixels};
+
+// A large new image is filled at once, row after row: asking for huge pages turns thousands
+// of page faults (each one costly, in virtual machines above all) into a few dozen. Only
+// advice; the memory stays the allocator's.
+void adviseHugePages(std::uint8_t* data, std::size_t size) {
+    constexpr std::size_t kWorthIt = std::size_t(4) << 20;
+    if (size < kWorthIt) return;
+    const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t begin = (std::uintptr_t(data) + page - 1) & ~(page - 1);
+    const std::uintptr_t end = (std::uintptr_t(data) + size) & ~(page - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
+void RVSetImageLimit(std::uint64_t pixels) { gImageLimit = std::min(pixels, kRVMaxPixels); }
+std::uint64_t RVImageLimit() { return gImageLimit; }
 
 RVTDib::~RVTDib() { release(); }
 
@@ -32,15 +58,26 @@ bool RVTDib::AttachDib(std::uint8_t* dib) {
     }
     lqp::DibHeader info;
     const lqp::DibCheck check = lqp::validateDib(dib, lqMemSize(h), &info);
+    if (h == handle_) {
+        // The attached block again, changed in place (and perhaps moved): take the new address
+        // and header, and drop the caller's extra lock.
+        lqMemUnlock(h);
+        if (check != lqp::DibCheck::Ok) {
+            release();
+            RVSetLastError(kRVErrBadDib, lqp::dibCheckText(check));
+            return false;
+        }
+        dib_ = dib;
+        info_ = info;
+        palette_.clear();
+        paletteBuilt_ = false;
+        return true;
+    }
     if (check != lqp::DibCheck::Ok) {
         lqMemUnlock(h);
         lqMemFree(h);
         RVSetLastError(kRVErrBadDib, lqp::dibCheckText(check));
         return false;
-    }
-    if (h == handle_) {
-        lqMemUnlock(h);  // already attached and locked once: drop the caller's extra lock
-        return true;
     }
     release();
     handle_ = h;
@@ -51,7 +88,7 @@ bool RVTDib::AttachDib(std::uint8_t* dib) {
 
 std::uint8_t* RVTDib::Row(int y) const {
     if (!dib_ || y < 0 || y >= info_.height) return nullptr;
-    return Bits() + std::size_t(info_.height - 1 - y) * RowSize();
+    return PixelData() + std::size_t(info_.height - 1 - y) * RowSize();
 }
 
 const QList<QRgb>& RVTDib::Palette() const {
@@ -66,12 +103,77 @@ const QList<QRgb>& RVTDib::Palette() const {
     return palette_;
 }
 
+int RVTDib::PixelAt(int x, int y, std::uint8_t bgr[3]) const {
+    if (!dib_ || x < 0 || y < 0 || x >= info_.width || y >= info_.height) return -1;
+    const std::uint8_t* row = Row(y);
+    const int bits = info_.bitCount;
+    if (bits <= 8) {
+        const int perByte = 8 / bits;
+        const int index = (row[x / perByte] >> (8 - bits * (x % perByte + 1))) & ((1 << bits) - 1);
+        const std::uint8_t* entry = dib_ + info_.size + 4 * index;
+        if (std::uint32_t(index) < ColorCount()) std::memcpy(bgr, entry, 3);
+        else bgr[0] = bgr[1] = bgr[2] = 0;
+        return index;
+    }
+    if (bits == 24) {
+        std::memcpy(bgr, row + 3 * x, 3);
+        return 0;
+    }
+    // 16 and 32 bits: plain 5-5-5 / 8-8-8, or the bit-field masks behind the header.
+    const bool fields = info_.compression == lqp::kBiBitfields;
+    const std::uint32_t v = bits == 16 ? lqp::getLe16(row + 2 * x) : lqp::getLe32(row + 4 * x);
+    const std::uint32_t red = fields ? lqp::getLe32(dib_ + 40) : bits == 16 ? 0x7C00 : 0xFF0000;
+    const std::uint32_t green = fields ? lqp::getLe32(dib_ + 44) : bits == 16 ? 0x03E0 : 0xFF00;
+    const std::uint32_t blue = fields ? lqp::getLe32(dib_ + 48) : bits == 16 ? 0x001F : 0xFF;
+    bgr[0] = MaskedComponent(v, blue);
+    bgr[1] = MaskedComponent(v, green);
+    bgr[2] = MaskedComponent(v, red);
+    return 0;
+}
+
+void RVTDib::SetResolution(std::int32_t xPelsPerMeter, std::int32_t yPelsPerMeter) {
+    if (!dib_) return;
+    info_.xPelsPerMeter = xPelsPerMeter;
+    info_.yPelsPerMeter = yPelsPerMeter;
+    lqp::writeDibHeader(dib_, info_);
+}
+
+QImage RVTDib::View() const {
+    if (!dib_) return {};
+    QImage::Format format = QImage::Format_Invalid;
+    const bool plain = info_.compression == lqp::kBiRgb;
+    switch (info_.bitCount) {
+    case 1: format = QImage::Format_Mono; break;
+    case 8: format = QImage::Format_Indexed8; break;
+    case 16: format = plain ? QImage::Format_RGB555 : QImage::Format_Invalid; break;
+    case 24: format = QImage::Format_BGR888; break;
+    case 32: format = plain ? QImage::Format_RGB32 : QImage::Format_Invalid; break;
+    }
+    if (format == QImage::Format_Invalid) return {};
+    QImage view(PixelData(), info_.width, info_.height, qsizetype(RowSize()), format);
+    if (info_.bitCount <= 8) {
+        QList<QRgb> table = Palette();
+        table.resize(qsizetype(1) << info_.bitCount, qRgb(0, 0, 0));  // every index drawable
+        view.setColorTable(table);
+    }
+    return view;
+}
+
+QImage RVTDib::ToQImage(int top, int rows) const {
+    InputDib in;
+    if (!dib_ || top < 0 || rows <= 0 || top + rows > info_.height || !in.open(handle_)) return {};
+    QImage out(info_.width, rows, QImage::Format_BGR888);
+    if (out.isNull()) return {};
+    for (int i = 0; i < rows; ++i) in.rowToBgr(top + i, out.scanLine(i));
+    return out;
+}
+
 HLQMEM RVTDib::CreateDib(std::int32_t width, std::int32_t height, int bits, const QList<QRgb>* palette) {
     if (width <= 0 || height <= 0 || (bits != 1 && bits != 4 && bits != 8 && bits != 24)) {
         RVSetLastError(kRVErrBadArgument, "Invalid image size or depth");
         return nullptr;
     }
-    if (std::uint64_t(width) * std::uint64_t(height) > kRVMaxPixels) {
+    if (std::uint64_t(width) * std::uint64_t(height) > RVImageLimit()) {
         RVSetLastError(kRVErrTooLarge, "Image is too large");
         return nullptr;
     }
@@ -81,6 +183,7 @@ HLQMEM RVTDib::CreateDib(std::int32_t width, std::int32_t height, int bits, cons
         return nullptr;
     }
     lqp::MemLock lock(h);
+    adviseHugePages(lock.data(), lqMemSize(h));
     lqp::DibHeader info = lqp::readDibHeader(lock.data());
     info.xPelsPerMeter = info.yPelsPerMeter = kRVDefaultPelsPerMeter;
     lqp::writeDibHeader(lock.data(), info);

@@ -248,9 +248,7 @@ HLQMEM rdjpgstreamdib(std::span<const std::uint8_t> jpeg, const RVProgress& prog
 }
 
 HLQMEM rdjpgfiledib(const std::string& fileName, const RVProgress& progress) {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(fileName, bytes)) return nullptr;
-    return rdjpgstreamdib(bytes, progress);
+    return ReadFileWith(fileName, [&](std::span<const std::uint8_t> data) { return rdjpgstreamdib(data, progress); });
 }
 
 bool wrjpgstreamdib(std::vector<std::uint8_t>& jpeg, HLQMEM dib, int quality, int smoothing, const RVProgress& progress) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <array>
 #include <cstring>
 
 #include "platform/Dib.h"
@@ -23,7 +24,7 @@ TEST(RVTDib, AttachTakesOverTheBlockAndFreesThePreviousOne) {
         EXPECT_EQ(dib.Header(), first);
         EXPECT_EQ(dib.Info().width, 5);
         EXPECT_EQ(lqMemLockCount(dib.Handle()), 1);
-        EXPECT_EQ(dib.Bits(), first + 40);
+        EXPECT_EQ(dib.PixelData(), first + 40);
         EXPECT_EQ(dib.Row(0), first + 40 + 2 * 16);  // top row is the last one in memory
         EXPECT_EQ(dib.Row(2), first + 40);
         EXPECT_EQ(dib.Row(3), nullptr);
@@ -31,11 +32,22 @@ TEST(RVTDib, AttachTakesOverTheBlockAndFreesThePreviousOne) {
         ASSERT_TRUE(dib.AttachDib(lockNew(2, 2, 8)));
         EXPECT_EQ(lqMemLiveBlocks(), before + 1);
         EXPECT_EQ(dib.ColorCount(), 256u);
-        EXPECT_EQ(dib.Bits(), dib.Header() + 40 + 1024);
+        EXPECT_EQ(dib.PixelData(), dib.Header() + 40 + 1024);
 
-        // Attaching the attached block again keeps one lock.
+        // Attaching the attached block again keeps one lock, and takes the header and
+        // address of a block that was changed and moved in place.
         ASSERT_TRUE(dib.AttachDib(static_cast<std::uint8_t*>(lqMemLock(dib.Handle()))));
         EXPECT_EQ(lqMemLockCount(dib.Handle()), 1);
+        HLQMEM same = dib.Handle();
+        ASSERT_TRUE(lqMemReAlloc(same, 40 + 1024 + 4 * 3));
+        auto* moved = static_cast<std::uint8_t*>(lqMemLock(same));
+        lqp::putLe32(moved + 4, 3);  // 3 × 3 rows of 4 bytes instead of 2 × 2
+        lqp::putLe32(moved + 8, 3);
+        ASSERT_TRUE(dib.AttachDib(moved));
+        EXPECT_EQ(dib.Header(), moved);
+        EXPECT_EQ(dib.Info().width, 3);
+        EXPECT_EQ(dib.Handle(), same);
+        EXPECT_EQ(lqMemLockCount(same), 1);
 
         ASSERT_TRUE(dib.AttachDib(nullptr));
         EXPECT_FALSE(dib.HasPixels());
@@ -86,6 +98,13 @@ TEST(RVTDib, CreateDibSetsResolutionAndCopiesThePalette) {
         EXPECT_EQ(RVTDib::CreateDib(b.w, b.h, b.bits), nullptr) << b.w << "x" << b.h;
         EXPECT_EQ(rv::RVLastErrorCode(), b.code);
     }
+    rv::RVSetImageLimit(100);
+    EXPECT_EQ(RVTDib::CreateDib(11, 10, 24), nullptr);
+    EXPECT_EQ(rv::RVLastErrorCode(), rv::kRVErrTooLarge);
+    lqp::MemOwner fits(RVTDib::CreateDib(10, 10, 24));
+    EXPECT_TRUE(fits);
+    rv::RVSetImageLimit(std::uint64_t(1) << 40);  // never above the pack's own limit
+    EXPECT_EQ(rv::RVImageLimit(), rv::kRVMaxPixels);
 }
 
 TEST(RVTDib, DuplicateCopiesEveryByte) {
@@ -120,6 +139,49 @@ TEST(RVTDib, DeviceBitmapBecomesA24BitDib) {
     EXPECT_EQ(info.xPelsPerMeter, 11811);
     EXPECT_EQ(info.yPelsPerMeter, 5906);
     EXPECT_EQ(RVTDib::DdbtoDib(QImage()), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Pixel access reads every depth: palette indices, 24 bits, plain 32 bits and 16-bit fields.
+TEST(RVTDib, PixelAtEveryDepth) {
+    std::uint8_t bgr[3];
+    RVTDib dib;
+    for (int bits : {1, 4, 8, 24}) {
+        SCOPED_TRACE(bits);
+        rvtest::Rgb shown;
+        ASSERT_TRUE(dib.AttachDib(static_cast<std::uint8_t*>(lqMemLock(rvtest::makeDib(rvtest::pattern(11, 5), bits, &shown)))));
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 11; ++x) {
+                ASSERT_GE(dib.PixelAt(x, y, bgr), 0);
+                const std::uint8_t* want = &shown.pixels[(std::size_t(y) * 11 + x) * 3];
+                ASSERT_EQ((std::array<int, 3>{bgr[2], bgr[1], bgr[0]}), (std::array<int, 3>{want[0], want[1], want[2]}));
+            }
+        EXPECT_EQ(dib.PixelAt(11, 0, bgr), -1);
+        EXPECT_EQ(dib.PixelAt(0, 5, bgr), -1);
+    }
+    // 32 bits: blue, green, red, unused.
+    std::uint8_t* p32 = lockNew(2, 1, 32);
+    const std::uint8_t px32[8] = {1, 2, 3, 99, 40, 50, 60, 99};
+    std::memcpy(p32 + 40, px32, 8);
+    ASSERT_TRUE(dib.AttachDib(p32));
+    EXPECT_EQ(dib.PixelAt(1, 0, bgr), 0);
+    EXPECT_EQ((std::array<int, 3>{bgr[0], bgr[1], bgr[2]}), (std::array<int, 3>{40, 50, 60}));
+    // 16 bits with 5-6-5 fields: white and pure green.
+    HLQMEM h16 = lqMemAlloc(40 + 12 + 4);
+    auto* p16 = static_cast<std::uint8_t*>(lqMemLock(h16));
+    lqp::DibHeader info;
+    info.width = 2, info.height = 1, info.bitCount = 16, info.compression = lqp::kBiBitfields;
+    lqp::writeDibHeader(p16, info);
+    lqp::putLe32(p16 + 40, 0xF800), lqp::putLe32(p16 + 44, 0x07E0), lqp::putLe32(p16 + 48, 0x001F);
+    lqp::putLe16(p16 + 52, 0xFFFF), lqp::putLe16(p16 + 54, 0x07E0);
+    ASSERT_TRUE(dib.AttachDib(p16));
+    dib.PixelAt(0, 0, bgr);
+    EXPECT_EQ((std::array<int, 3>{bgr[0], bgr[1], bgr[2]}), (std::array<int, 3>{255, 255, 255}));
+    dib.PixelAt(1, 0, bgr);
+    EXPECT_EQ((std::array<int, 3>{bgr[0], bgr[1], bgr[2]}), (std::array<int, 3>{0, 255, 0}));
 }
 
 }  // namespace

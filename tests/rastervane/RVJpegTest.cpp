@@ -22,7 +22,7 @@ lqp::DibHeader headerOf(HLQMEM dib) {
 }
 
 // Files written by Pillow in the usual variants decode like djpeg decodes them.
-TEST(RVJpeg, PeerFilesDecodeLikeDjpeg) {
+TEST(RVJpegPeer, FilesDecodeLikeDjpeg) {
     lqtest::TempDir dir;
     const std::string src = dir.file("src.ppm");
     rvtest::writePpm(src, rvtest::pattern(61, 37));
@@ -48,7 +48,7 @@ TEST(RVJpeg, PeerFilesDecodeLikeDjpeg) {
     }
 }
 
-TEST(RVJpeg, AdobeCmykDecodesLikePillow) {
+TEST(RVJpegPeer, AdobeCmykDecodesLikePillow) {
     lqtest::TempDir dir;
     const std::string src = dir.file("src.ppm"), path = dir.file("cmyk.jpg");
     rvtest::writePpm(src, rvtest::pattern(40, 30));
@@ -59,7 +59,7 @@ TEST(RVJpeg, AdobeCmykDecodesLikePillow) {
 }
 
 // What we write, Pillow decodes to what we decode, for every depth of DIB.
-TEST(RVJpeg, WrittenFilesDecodeInPillow) {
+TEST(RVJpegPeer, WrittenFilesDecodeInPillow) {
     lqtest::TempDir dir;
     for (int bits : {1, 4, 8, 24}) {
         SCOPED_TRACE(bits);
@@ -82,7 +82,7 @@ TEST(RVJpeg, WrittenFilesDecodeInPillow) {
     EXPECT_EQ(dpi.output, "(96, 72)\n");  // the fixture's 3780 × 2835 pixels per metre
 }
 
-TEST(RVJpeg, GreyRampDibIsWrittenAsGreyscale) {
+TEST(RVJpegPeer, GreyRampDibIsWrittenAsGreyscale) {
     lqtest::TempDir dir;
     lqp::MemOwner dib(lqp::createDib(16, 16, 8));  // grey ramp colour table
     {

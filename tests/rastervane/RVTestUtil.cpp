@@ -11,6 +11,13 @@
 
 namespace rvtest {
 
+void PrintTo(const Rgb& image, std::ostream* os) {
+    *os << image.width << "x" << image.height << " [";
+    for (std::size_t i = 0; i < image.pixels.size() && i < 48 * 3; i += 3)
+        *os << (i ? " " : "") << int(image.pixels[i]) << "," << int(image.pixels[i + 1]) << "," << int(image.pixels[i + 2]);
+    *os << (image.pixels.size() > 48 * 3 ? " ...]" : "]");
+}
+
 Rgb pattern(int width, int height) {
     Rgb img{width, height, std::vector<std::uint8_t>(std::size_t(width) * height * 3)};
     for (int y = 0; y < height; ++y)
@@ -164,6 +171,26 @@ Rgb pillowDecode(const std::string& path, std::string* error) {
         return {};
     }
     return readPpm(out);
+}
+
+std::vector<Rgb> pillowDecodeAll(const std::vector<std::string>& paths, bool overWhite) {
+    lqtest::TempDir dir;
+    std::string program = "from PIL import Image\nfiles = [";
+    for (std::size_t i = 0; i < paths.size(); ++i) program += "('" + paths[i] + "', '" + dir.file(std::to_string(i) + ".ppm") + "'),";
+    program += "]\nfor src, dst in files:\n"
+               "    try:\n"
+               "        im = Image.open(src)\n";
+    if (overWhite)
+        program += "        im = im.convert('RGBA')\n"
+                   "        im = Image.alpha_composite(Image.new('RGBA', im.size, (255, 255, 255, 255)), im)\n";
+    program += "        im.convert('RGB').save(dst)\n"
+               "    except Exception as e:\n"
+               "        print(src, e)\n";
+    const auto r = lqtest::runPython(program);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    std::vector<Rgb> out;
+    for (std::size_t i = 0; i < paths.size(); ++i) out.push_back(readPpm(dir.file(std::to_string(i) + ".ppm")));
+    return out;
 }
 
 void python(const std::string& program) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ struct Rgb {
     std::vector<std::uint8_t> pixels;
     bool operator==(const Rgb&) const = default;
 };
+// Prints the size and the first pixels, for test failure messages.
+void PrintTo(const Rgb& image, std::ostream* os);
 
 // A deterministic colourful image (gradients and a few hard edges, so that any row, column
 // or channel mix-up shows).
@@ -33,6 +36,9 @@ Rgb readPpm(const std::string& path);
 // Decodes any file Pillow reads, converted to RGB (empty width on failure; the reason in
 // *error when given).
 Rgb pillowDecode(const std::string& path, std::string* error = nullptr);
+// Decodes several files in one Pillow run; with overWhite, images with alpha are composited
+// over white first. A file Pillow cannot read gives an empty image.
+std::vector<Rgb> pillowDecodeAll(const std::vector<std::string>& paths, bool overWhite = false);
 // Runs a Python program with Pillow imported as Image; fails the test when it fails.
 void python(const std::string& program);
 
