@@ -32,6 +32,7 @@ TEST(ShippedData, IsWhatTheDescriptionGenerates) {
     const auto generated = filesBelow(QString::fromStdString(dir.path().string()));
     auto shipped = filesBelow(source("data"));
     shipped.erase(QStringLiteral("/CMakeLists.txt"));
+    std::erase_if(shipped, [](const auto& f) { return f.first.startsWith(QStringLiteral("/drawings/")); });  // the DXF samples
     ASSERT_FALSE(generated.empty());
     EXPECT_EQ(generated, shipped) << "run `ninja regenerate-data` after changing library.json";
 }
