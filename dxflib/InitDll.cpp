@@ -1,5 +1,5 @@
 // Library-global state of Quadrant32: the owner window recorded by InitDLL.
-#include "platform/Export.h"
+#include "dxflib/Quadrant32.h"
 
 namespace {
 void* gOwnerWindow = nullptr;

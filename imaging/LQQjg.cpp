@@ -26,8 +26,7 @@ constexpr std::uint64_t kSpaceReserve = 256;
 
 const TLQFileFormat& qjgFormat() {
     static const TLQFileFormat format{.Signature = QByteArray(kSignature, kSignatureLength), .Version = kFormatVersion,
-                                      .WrongSignatureText = {}, .Blank = TLQFileFormat::BlankAfterLead,
-                                      .CheckFreeSpace = false};
+                                      .WrongSignatureText = {}, .CheckFreeSpace = false};
     return format;
 }
 
@@ -116,9 +115,9 @@ bool TLQQjgFile::Write(HLQMEM dib, const QString& fileName, const QString& passw
         if (!encoded || !waitForSpace(freeSpace, fileName, jpeg.size() + kSpaceReserve)) return false;
         return SaveFileReporting(fileName, file, qjgFormat());
     } catch (const std::bad_alloc&) {
-        ShowError(WriteErrorMessage(qjgFormat(), fileName, QStringLiteral("Can't allocate memory")));
+        ShowError(WriteErrorMessage(fileName, QStringLiteral("Can't allocate memory")));
     } catch (const std::exception& e) {
-        ShowError(WriteErrorMessage(qjgFormat(), fileName, QString::fromStdString(e.what())));
+        ShowError(WriteErrorMessage(fileName, QString::fromStdString(e.what())));
     }
     return false;
 }

@@ -8,28 +8,26 @@ namespace {
 
 constexpr std::uint64_t kSaveReserve = 10000;
 
-QString lead(const QString& text, const TLQFileFormat& format, const QString& path) {
-    return format.Blank == TLQFileFormat::BlankAfterLead ? text + QLatin1Char(' ') + path : text + path;
-}
+QString lead(const QString& text, const QString& path) { return text + QLatin1Char(' ') + path; }
 
 }  // namespace
 
 QString WrongSignatureMessage(const TLQFileFormat& format, const QString& path) {
     const QString first = format.WrongSignatureLead.isEmpty() ? LangString(1009) : format.WrongSignatureLead;
-    return lead(first, format, path) + QLatin1Char('\n') + format.WrongSignatureText;
+    return lead(first, path) + QLatin1Char('\n') + format.WrongSignatureText;
 }
 
 QString ReadErrorMessage(const TLQFileFormat& format, const QString& path, const QString& error) {
     const QString first = format.ReadErrorLead.isEmpty() ? LangString(1011) : format.ReadErrorLead;
-    return lead(first, format, path) + QStringLiteral(":\n") + error + QLatin1Char('.');
+    return lead(first, path) + QStringLiteral(":\n") + error + QLatin1Char('.');
 }
 
-QString WriteErrorMessage(const TLQFileFormat& format, const QString& path, const QString& error) {
-    return lead(LangString(1012), format, path) + QStringLiteral(":\n") + error + QLatin1Char('.');
+QString WriteErrorMessage(const QString& path, const QString& error) {
+    return lead(LangString(1012), path) + QStringLiteral(":\n") + error + QLatin1Char('.');
 }
 
 QString NoSpaceMessage(const QString& path) {
-    return LangString(1012) + QLatin1Char(' ') + path + QStringLiteral(":\n") + LangString(1082);
+    return lead(LangString(1012), path) + QStringLiteral(":\n") + LangString(1082);
 }
 
 void ShowWarning(const QString& text) { lqp::showMessage(text.toStdString(), {}, lqp::MsgIcon::Warning); }
@@ -73,7 +71,7 @@ bool SaveFile(const QString& path, const QByteArray& data, const TLQFileFormat& 
     }
     QString error;
     if (!WriteFileAtomically(path, data, error)) {
-        errorText = WriteErrorMessage(format, path, error);
+        errorText = WriteErrorMessage(path, error);
         return false;
     }
     return true;

@@ -13,12 +13,9 @@
 #include "model/LQValues.h"
 
 struct TLQFileFormat {
-    enum TBlank { BlankAfterLead, NoBlankAfterLead };
-
     QByteArray Signature;        // written as it stands and read back in full
     std::int32_t Version;        // the version written
     QString WrongSignatureText;  // second line of the wrong-signature warning
-    TBlank Blank;                // the text set's messages join the leading text and the path directly
     bool CheckFreeSpace;         // refuse to save with 10000 bytes or less free
     qsizetype SignificantLength = -1;  // leading bytes of the signature that must match; -1: all
     QString WrongSignatureLead = {};  // first words of the wrong-signature warning; empty: text 1009
@@ -28,7 +25,7 @@ struct TLQFileFormat {
 // Message texts, lines joined with "\n".
 QString WrongSignatureMessage(const TLQFileFormat& format, const QString& path);
 QString ReadErrorMessage(const TLQFileFormat& format, const QString& path, const QString& error);
-QString WriteErrorMessage(const TLQFileFormat& format, const QString& path, const QString& error);
+QString WriteErrorMessage(const QString& path, const QString& error);
 QString NoSpaceMessage(const QString& path);
 
 void ShowWarning(const QString& text);
@@ -39,6 +36,7 @@ void ShowError(const QString& text);
 // nothing is shown and ErrorText() tells what went wrong.
 class TLQFileLoad {
 public:
+    // `format` is referred to, not copied: it must outlive the load.
     TLQFileLoad(const QString& path, const TLQFileFormat& format, bool showMessages = true);
     bool Open();
     TLQValueReader& Reader() { return *FReader; }

@@ -6,8 +6,10 @@
 #include <QRect>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 // The largest rectangle of aspect w : h inside `bounds`, centred. W and H are the right and
 // bottom edges of `bounds` (callers pass rectangles at the origin, so these are its size).
@@ -38,3 +40,21 @@ void RememberPath(QString& target, const QString& path);
 QString BoolTo01(bool value);
 // Any text other than "0" reads as true.
 bool Is01True(const QString& text);
+
+// A merge sort that keeps equal entries in order and stays within bounds whatever the
+// comparison answers; an entry moves before another only when compare(later, earlier) < 0.
+template <class T, class Compare>
+void StableSortBy(std::vector<T>& items, Compare compare) {
+    std::vector<T> buffer(items.size());
+    for (std::size_t width = 1; width < items.size(); width *= 2) {
+        for (std::size_t lo = 0; lo < items.size(); lo += 2 * width) {
+            const std::size_t mid = std::min(lo + width, items.size());
+            const std::size_t hi = std::min(lo + 2 * width, items.size());
+            std::size_t i = lo, j = mid, k = lo;
+            while (i < mid && j < hi) buffer[k++] = compare(items[j], items[i]) < 0 ? std::move(items[j++]) : std::move(items[i++]);
+            while (i < mid) buffer[k++] = std::move(items[i++]);
+            while (j < hi) buffer[k++] = std::move(items[j++]);
+        }
+        items.swap(buffer);
+    }
+}

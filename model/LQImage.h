@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // What text placeholders quote about an image's pixels.
 struct TLQImageFacts {
@@ -71,6 +72,45 @@ private:
 
 // Drops one reference and destroys the image when it was the last; clears the pointer.
 void ReleaseImage(TLQImage*& image);
+
+// The image pool: owns one reference of each of its images.
+class TLQImageList {
+public:
+    TLQImageList() = default;
+    ~TLQImageList();
+    TLQImageList(const TLQImageList&) = delete;
+    TLQImageList& operator=(const TLQImageList&) = delete;
+
+    // Takes over the caller's reference. A file name that another entry already has gets
+    // " (2)", then " (3)" ... appended until it is unique; the image is numbered Count + 1.
+    // Answers its index.
+    int Add(TLQImage* image);
+    // Releases the entry's reference and removes it.
+    void Delete(int index);
+    int Count() const { return int(FItems.size()); }
+    TLQImage* operator[](int index) const { return FItems[std::size_t(index)]; }
+
+    // Stores the filter ("ILF_All", "ILF_Pool", "ILF_NoMap" or a map name), forgets the
+    // visible count and sorts.
+    void SetFilter(const QString& filter);
+    // Sorts, then counts the leading entries that pass the filter; answers that count.
+    int ApplyFilter();
+    // Entries that pass the filter first, then by the sort key, then by number. After a sort
+    // by key 0 the entries are numbered 1..Count in their new order.
+    void Sort();
+
+    QString Filter = QStringLiteral("ILF_All");
+    // 0 number, 1 file name, 2 extension and file name, 3 date in whole days, 4 file size,
+    // 5 width, 6 height, 7 bits per pixel, 8 width × height × bits per pixel.
+    int SortKey = 0;
+    std::int32_t VisibleCount = -1;
+    std::int32_t FilteredTotal = -1;
+
+private:
+    bool Passes(const TLQImage& image) const;
+
+    std::vector<TLQImage*> FItems;
+};
 
 // The folder below the user's cache folder where temporary and dormant images live,
 // with a trailing "/".

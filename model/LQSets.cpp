@@ -1,6 +1,7 @@
 #include "model/LQSets.h"
 
 #include "model/LQFiles.h"
+#include "model/LQHelpers.h"
 #include "model/LQMeasures.h"
 #include "model/LQValues.h"
 #include "shell/LQLang.h"
@@ -162,15 +163,15 @@ QString pathOr(const QString& path, const QString& fileName) { return path.isEmp
 
 TLQFileFormat frameSetFormat() {
     return {.Signature = "Lumenquiltworks 97 Frame Set", .Version = 1, .WrongSignatureText = LangString(1010),
-            .Blank = TLQFileFormat::BlankAfterLead, .CheckFreeSpace = true};
+            .CheckFreeSpace = true};
 }
 TLQFileFormat pageSetFormat() {
     return {.Signature = "Lumenquiltworks 97 Page Set", .Version = 1, .WrongSignatureText = LangString(1013),
-            .Blank = TLQFileFormat::BlankAfterLead, .CheckFreeSpace = true};
+            .CheckFreeSpace = true};
 }
 TLQFileFormat textSetFormat() {
     return {.Signature = "Lumenquiltworks 97 Text Set", .Version = 3, .WrongSignatureText = LangString(1015),
-            .Blank = TLQFileFormat::NoBlankAfterLead, .CheckFreeSpace = false};
+            .CheckFreeSpace = false};
 }
 
 }  // namespace

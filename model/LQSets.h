@@ -125,23 +125,5 @@ public:
 
 // The frame order as a three-way comparison: negative when a goes first. Not a strict weak
 // order (a square format always lets a landscape one go first), so lists are sorted with
-// StableSortBy, which tolerates that.
+// StableSortBy (model/LQHelpers.h), which tolerates that.
 int CompareFrames(const TLQFrame& a, const TLQFrame& b);
-
-// A merge sort that keeps equal entries in order and stays within bounds whatever the
-// comparison answers; an entry moves before another only when compare(later, earlier) < 0.
-template <class T, class Compare>
-void StableSortBy(std::vector<T>& items, Compare compare) {
-    std::vector<T> buffer(items.size());
-    for (std::size_t width = 1; width < items.size(); width *= 2) {
-        for (std::size_t lo = 0; lo < items.size(); lo += 2 * width) {
-            const std::size_t mid = std::min(lo + width, items.size());
-            const std::size_t hi = std::min(lo + 2 * width, items.size());
-            std::size_t i = lo, j = mid, k = lo;
-            while (i < mid && j < hi) buffer[k++] = compare(items[j], items[i]) < 0 ? std::move(items[j++]) : std::move(items[i++]);
-            while (i < mid) buffer[k++] = std::move(items[i++]);
-            while (j < hi) buffer[k++] = std::move(items[j++]);
-        }
-        items.swap(buffer);
-    }
-}

@@ -15,8 +15,7 @@ const QString kRelativeMark = QStringLiteral("$::");
 TLQFileFormat templateFormat() {
     // 27 characters and a NUL; readers compare the characters only.
     return {.Signature = QByteArray("Lumenquiltworks 97 Template", 28), .Version = kTemplateVersion,
-            .WrongSignatureText = LangString(1014), .Blank = TLQFileFormat::BlankAfterLead,
-            .CheckFreeSpace = true, .SignificantLength = 27};
+            .WrongSignatureText = LangString(1014), .CheckFreeSpace = true, .SignificantLength = 27};
 }
 
 // The folder of a file, absolute, with a trailing "/".
@@ -170,27 +169,26 @@ TLQTemplateArea& TLQTemplate::AddArea() {
     return *Areas.back();
 }
 
-void TLQTemplate::Assign(const TLQTemplate& source) {
+void TLQTemplate::CopyFields(const TLQTemplate& source) {
     Name = source.Name;
     ImageFolder = source.ImageFolder;
-    SourceName = source.SourceName;
-    FileName = source.FileName;
     Page = source.Page;
     PrinterName = source.PrinterName;
     PaperCode = source.PaperCode;
     PaperName = source.PaperName;
+}
+
+void TLQTemplate::Assign(const TLQTemplate& source) {
+    CopyFields(source);
+    SourceName = source.SourceName;
+    FileName = source.FileName;
     Areas.clear();
     for (const auto& area : source.Areas) AddArea().Assign(*area);
     Modified = true;
 }
 
 void TLQTemplate::TakeContent(TLQTemplate& other) {
-    Name = other.Name;
-    ImageFolder = other.ImageFolder;
-    Page = other.Page;
-    PrinterName = other.PrinterName;
-    PaperCode = other.PaperCode;
-    PaperName = other.PaperName;
+    CopyFields(other);
     Areas = std::move(other.Areas);
     for (const auto& area : Areas) area->Template = this;
 }
@@ -238,12 +236,7 @@ bool TLQTemplate::LoadFromFile(const QString& path, bool showMessages) {
     // Read into a fresh template that starts with this one's fields (the file may not hold all
     // of them); only a complete read replaces the content.
     TLQTemplate loaded;
-    loaded.Name = Name;
-    loaded.ImageFolder = ImageFolder;
-    loaded.Page = Page;
-    loaded.PrinterName = PrinterName;
-    loaded.PaperCode = PaperCode;
-    loaded.PaperName = PaperName;
+    loaded.CopyFields(*this);
     TLQValueReader& r = load.Reader();
     std::int32_t version = 0;
     if (r.ReadInteger(version)) loaded.ReadBody(r, path, version);

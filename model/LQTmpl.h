@@ -120,6 +120,8 @@ public:
     QString PaperName;
 
 private:
+    // The fields other than the areas, the file name and the source name.
+    void CopyFields(const TLQTemplate& source);
     void TakeContent(TLQTemplate& other);
 };
 

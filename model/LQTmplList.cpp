@@ -11,9 +11,8 @@ namespace {
 TLQFileFormat templateSetFormat() {
     return {.Signature = "Lumenquiltworks 97 Template Set", .Version = 0,
             .WrongSignatureText = QString::fromUtf8("enthält keine Lumenquiltworks 97 Layoutvorlagen."),
-            .Blank = TLQFileFormat::NoBlankAfterLead, .CheckFreeSpace = false,
-            .WrongSignatureLead = QStringLiteral("Die Datei "),
-            .ReadErrorLead = QStringLiteral("Fehler beim Lesen der Datei ")};
+            .CheckFreeSpace = false, .WrongSignatureLead = QStringLiteral("Die Datei"),
+            .ReadErrorLead = QStringLiteral("Fehler beim Lesen der Datei")};
 }
 
 bool countInRange(TLQValueReader& r, std::int32_t count, const char* what) {

@@ -82,7 +82,9 @@ struct TLQValue {
 
 class TLQValueReader {
 public:
+    // The reader views the bytes it is given; they must outlive it (hence no temporaries).
     explicit TLQValueReader(QByteArrayView data) : FData(data) {}
+    explicit TLQValueReader(QByteArray&&) = delete;
 
     bool ReadRaw(char* target, qsizetype count);
     bool ReadRaw(QByteArray& target, qsizetype count);

@@ -155,8 +155,8 @@ LQP_API int lqGetDeviceDepth(HLQDC dc);
 // Selects a bitmap into a memory context and answers the one selected before. A bitmap can be
 // selected into one context at a time.
 LQP_API HLQBITMAP lqSelectBitmap(HLQDC dc, HLQBITMAP bitmap);
-// Selects a palette and answers the previous one (null when there was none). The palette
-// supplies the colour table when pixels are fetched at 8 bits or less (lqGetDIBits).
+// Selects a palette (null: none) and answers the previous one (null when there was none). The
+// palette supplies the colour table when pixels are fetched at 8 bits or less (lqGetDIBits).
 LQP_API HLQPALETTE lqSelectPalette(HLQDC dc, HLQPALETTE palette, bool forceBackground);
 // Realises the selected palette; answers the number of its entries (0 without a palette).
 LQP_API std::uint32_t lqRealizePalette(HLQDC dc);

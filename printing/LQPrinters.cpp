@@ -17,7 +17,7 @@ constexpr qsizetype kMinEntryBytes = 2 + 2 + 7 * 2;
 
 TLQFileFormat profileFormat() {
     return {.Signature = QByteArrayLiteral("Lumenquiltworks 97 Profile"), .Version = 0,
-            .WrongSignatureText = LangString(1010), .Blank = TLQFileFormat::BlankAfterLead, .CheckFreeSpace = true};
+            .WrongSignatureText = LangString(1010), .CheckFreeSpace = true};
 }
 
 // The seven corrections in their stored order, each through its clamping setter.

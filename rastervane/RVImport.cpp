@@ -106,7 +106,10 @@ void recordFailure() {
     case vellum::kErrPredictor: RVSetLastError(kRVErrUnsupported, "TIFF: unsupported Predictor"); return;
     case vellum::kErrNoPage: RVSetLastError(kRVErrBadArgument, "TIFF: the page does not exist"); return;
     case vellum::kErrCancelled: RVSetLastError(kRVErrCancelled, "Operation cancelled"); return;
-    case vellum::kErrNotSupported: RVSetLastError(kRVErrUnsupported, "TIFF: the TIFF library cannot do this yet"); return;
+    case vellum::kErrHandle: RVSetLastError(kRVErrBadArgument, "TIFF: invalid memory stream"); return;
+    case vellum::kErrArgument: RVSetLastError(kRVErrBadArgument, "TIFF: an argument is out of range"); return;
+    case vellum::kErrWrite: RVSetLastError(kRVErrWrite, "TIFF: writing the file failed"); return;
+    case vellum::kErrExists: RVSetLastError(kRVErrWrite, "TIFF: the file exists and may not be replaced"); return;
     default: RVSetLastError(kRVErrFormat, "TIFF: the library failed with reason " + std::to_string(reason));
     }
 }

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "platform/Export.h"
+#include "platform/Gdi.h"
 #include "platform/MemBlock.h"
 
 // Progress callback shared by the format libraries: (percent, user value); 0 asks to cancel.
@@ -48,6 +49,9 @@ LQ_EXPORT HLQMEM LQ_STDCALL ImgReduceColors(HLQMEM dib, short colors, short flag
 LQ_EXPORT HLQMEM LQ_STDCALL DitherToBW(HLQMEM dib, short flags);
 LQ_EXPORT HLQMEM LQ_STDCALL ReduceColorToColor(HLQMEM dib, short colors, short flags);
 LQ_EXPORT HLQMEM LQ_STDCALL ColorToGrayscale(HLQMEM dib);
+// Copies a logical palette's entries (at most 256) into `entries`; answers how many, or 0 for
+// a null, empty or unreadable palette or one of more than 256 entries.
+LQ_EXPORT short LQ_STDCALL GetPalette(HLQPALETTE palette, LqPaletteEntry* entries);
 
 // The quantizer entry points. `lockedDib` is the address a lock of a 24-bit DIB block answered;
 // on success the block's content is replaced by the reduced DIB (same handle; lock it again for

@@ -28,7 +28,6 @@ public:
     // Row in memory order (0 is the bottom row of the image).
     const std::uint8_t* row(int y) const { return bits_ + std::uint64_t(y) * rowSize_; }
     std::uint64_t rowSize() const { return rowSize_; }
-    HLQMEM handle() const { return handle_; }
 
 private:
     HLQMEM handle_ = nullptr;

@@ -95,103 +95,119 @@ private:
 };
 
 // TIFF LZW: codes most significant bit first, 9 to 12 bits wide, the width growing one code
-// early; 256 clears the table, 257 ends the strip. Bytes of a string that pass the row's end
-// are held back for the next row.
+// early; 256 clears the table, 257 ends the strip. Every string since the last Clear is kept
+// in one history buffer: a table entry is the previous string plus one byte, which stands
+// right there in the history, so an entry is just a start and a length and a string is
+// copied, not walked. Bytes that pass a row's end wait in the history for the next row.
 class LzwDecoder : public RowDecoder {
 public:
-    LzwDecoder() {
-        for (int i = 0; i < 256; ++i) {
-            suffix_[i] = first_[i] = std::uint8_t(i);
-            length_[i] = 1;
-        }
-    }
     void startStrip() override {
-        reset();
+        used_ = taken_ = 0;  // what the last strip left over is not part of this one
+        next_ = 258;
+        width_ = 9;
+        prev_ = -1;
         bits_ = 0;
         count_ = 0;
         ended_ = false;
-        heldLen_ = heldPos_ = 0;
     }
+
+    // Codes are decoded until the history holds the row, then the row is copied out once.
+    // The state lives in locals here: stores through byte pointers would otherwise make the
+    // compiler reload every member after each byte.
     bool decodeRow(StripSource& src, std::uint8_t* out, std::size_t bytes) override {
-        std::size_t done = std::min(bytes, heldLen_ - heldPos_);
-        std::memcpy(out, held_.data() + heldPos_, done);
-        heldPos_ += done;
-        while (done < bytes) {
-            if (ended_) return false;
-            const int code = readCode(src);
-            if (code < 0 || code == 257) {
+        std::size_t used = used_;
+        const std::size_t want = taken_ + bytes;
+        int next = next_, width = width_, prev = prev_, count = count_;
+        std::uint32_t bits = bits_;
+        std::size_t prevStart = prevStart_, prevLength = prevLength_;
+        std::uint8_t* h = history_.data();
+        while (used < want && !ended_) {
+            while (count < width) {
+                const int b = src.next();
+                if (b < 0) break;
+                bits = (bits << 8) | std::uint32_t(b);
+                count += 8;
+            }
+            if (count < width) {
                 ended_ = true;
-                continue;
+                break;
             }
-            if (code == 256) {
-                reset();
-                continue;
+            count -= width;
+            const int code = int((bits >> count) & ((1u << width) - 1));
+            if (code == kEnd) {
+                ended_ = true;
+            } else if (code == kClear) {
+                // Bytes still waiting for a row move to the front: the history starts again.
+                if (used > taken_) std::memmove(h, h + taken_, used - taken_);
+                used -= taken_;
+                taken_ = 0;
+                next = 258;
+                width = 9;
+                prev = -1;
+            } else {
+                std::size_t length;
+                if (code < 256) length = 1;
+                else if (code < next) length = length_[std::size_t(code)];
+                else if (code == next && prev >= 0) length = prevLength + 1;
+                else continue;  // not a code the table can have yet: skipped
+                if (used + length + kSlack > history_.size()) {
+                    history_.resize(std::max(history_.size() * 2, used + length + kSlack + 65536));
+                    h = history_.data();
+                }
+                std::uint8_t* dst = h + used;
+                if (code < 256) {
+                    *dst = std::uint8_t(code);
+                } else if (code < next) {
+                    copyString(dst, h + start_[std::size_t(code)], length);
+                } else {  // the string being defined: the previous one and its first byte
+                    copyString(dst, h + prevStart, prevLength);
+                    dst[prevLength] = h[prevStart];
+                }
+                if (prev >= 0 && next < kMaxCodes) {
+                    start_[std::size_t(next)] = std::uint32_t(prevStart);
+                    length_[std::size_t(next)] = std::uint32_t(prevLength + 1);
+                    ++next;
+                    if (next == (1 << width) - 1 && width < 12) ++width;
+                }
+                prev = code;
+                prevStart = used;
+                prevLength = length;
+                used += length;
             }
-            done += emit(code, out + done, bytes - done);
         }
+        used_ = used;
+        next_ = next;
+        width_ = width;
+        prev_ = prev;
+        count_ = count;
+        bits_ = bits;
+        prevStart_ = prevStart;
+        prevLength_ = prevLength;
+        if (used_ - taken_ < bytes) return false;
+        std::memcpy(out, h + taken_, bytes);
+        taken_ += bytes;
         return true;
     }
 
 private:
-    static constexpr int kMaxCodes = 4096;
+    static constexpr int kClear = 256, kEnd = 257, kMaxCodes = 4096;
+    // Strings are copied eight bytes at a time and may write this far past their end.
+    static constexpr std::size_t kSlack = 16;
 
-    void reset() {
-        next_ = 258;
-        width_ = 9;
-        prev_ = -1;
-    }
-    int readCode(StripSource& src) {
-        while (count_ < width_) {
-            const int b = src.next();
-            if (b < 0) return -1;
-            bits_ = (bits_ << 8) | std::uint32_t(b);
-            count_ += 8;
+    // The string's own bytes stand before `dst`; the eight-byte steps may read and write a few
+    // bytes past them (into the slack), each step through a register.
+    static void copyString(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
+        for (std::size_t i = 0; i < n; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, src + i, 8);
+            std::memcpy(dst + i, &word, 8);
         }
-        count_ -= width_;
-        return int((bits_ >> count_) & ((1u << width_) - 1));
-    }
-    // Writes the string of `code` (adding the new table entry); answers the bytes placed in
-    // `out` (at most `room`), holding the rest back.
-    std::size_t emit(int code, std::uint8_t* out, std::size_t room) {
-        int string = code;
-        std::uint8_t tail = 0;
-        bool kwkwk = false;
-        if (code >= next_) {
-            if (code > next_ || prev_ < 0) return 0;  // not a code the table can have: skipped
-            string = prev_;
-            tail = first_[prev_];
-            kwkwk = true;
-        }
-        const std::size_t len = std::size_t(length_[string]) + (kwkwk ? 1 : 0);
-        std::uint8_t* dst = out;
-        if (len > room) {
-            dst = held_.data();
-            heldLen_ = len;
-            heldPos_ = room;
-        }
-        if (kwkwk) dst[len - 1] = tail;
-        for (std::size_t i = length_[string], c = std::size_t(string); i-- > 0; c = prefix_[c]) dst[i] = suffix_[c];
-        if (prev_ >= 0 && next_ < kMaxCodes) {
-            prefix_[next_] = std::uint16_t(prev_);
-            suffix_[next_] = first_[kwkwk ? prev_ : code];  // first byte of this string
-            first_[next_] = first_[prev_];
-            length_[next_] = std::uint16_t(length_[prev_] + 1);
-            ++next_;
-            if (next_ == (1 << width_) - 1 && width_ < 12) ++width_;
-        }
-        prev_ = code;
-        if (len > room) {
-            std::memcpy(out, dst, room);
-            return room;
-        }
-        return len;
     }
 
-    std::array<std::uint16_t, kMaxCodes> prefix_{};
-    std::array<std::uint8_t, kMaxCodes> suffix_{}, first_{};
-    std::array<std::uint16_t, kMaxCodes> length_{};
-    std::array<std::uint8_t, kMaxCodes + 1> held_{};
-    std::size_t heldLen_ = 0, heldPos_ = 0;
+    std::vector<std::uint8_t> history_;
+    std::size_t used_ = 0, taken_ = 0;
+    std::array<std::uint32_t, kMaxCodes> start_{}, length_{};
+    std::size_t prevStart_ = 0, prevLength_ = 0;
     int next_ = 258, width_ = 9, prev_ = -1;
     std::uint32_t bits_ = 0;
     int count_ = 0;

@@ -67,6 +67,12 @@ std::vector<IfdEntry> TifFile::entries(std::uint64_t ifd) const {
     return out;
 }
 
+std::uint64_t TifFile::nextFieldOf(std::uint64_t ifd) const {
+    std::uint8_t countBytes[2] = {0, 0};
+    io_->readExact(ifd, countBytes, 2);
+    return ifd + 2 + 12ull * order_.u16(countBytes);
+}
+
 bool TifFile::isPage(std::uint64_t ifd) const {
     const std::vector<IfdEntry> e = entries(ifd);
     return e.empty() || e[0].tag != 254 || (firstValue(e[0]) & 1) == 0;
@@ -91,12 +97,10 @@ std::optional<std::vector<std::uint32_t>> TifFile::values(const IfdEntry& e, std
     const std::uint32_t size = typeSize(e.type);
     if (size == 0 || e.count > maxCount) return std::nullopt;
     const std::uint64_t bytes = std::uint64_t(size) * e.count;
+    if (bytes > 4 && bytes > io_->size()) return std::nullopt;  // checked before anything is allocated
     std::vector<std::uint8_t> data(bytes);
-    if (bytes <= 4) {
-        std::copy_n(e.raw, bytes, data.begin());
-    } else if (bytes > io_->size() || !io_->readExact(order_.u32(e.raw), data.data(), data.size())) {
-        return std::nullopt;
-    }
+    if (bytes <= 4) std::copy_n(e.raw, bytes, data.begin());
+    else if (!io_->readExact(order_.u32(e.raw), data.data(), data.size())) return std::nullopt;
     std::vector<std::uint32_t> out;
     out.reserve(e.type == kTypeRational ? 2ull * e.count : e.count);
     for (std::uint32_t i = 0; i < e.count; ++i) {

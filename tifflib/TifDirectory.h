@@ -20,6 +20,13 @@ struct ByteOrder {
         return big ? std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3]
                    : std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
     }
+    void put16(std::uint8_t* p, std::uint16_t v) const {
+        if (big) { p[0] = std::uint8_t(v >> 8); p[1] = std::uint8_t(v); }
+        else { p[0] = std::uint8_t(v); p[1] = std::uint8_t(v >> 8); }
+    }
+    void put32(std::uint8_t* p, std::uint32_t v) const {
+        for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (big ? 24 - 8 * i : 8 * i));
+    }
 };
 
 // One 12-byte directory entry as stored (value field still raw).
@@ -56,6 +63,8 @@ public:
     // denominator pairs), inline or from its offset. Empty when they lie outside the data or
     // the count exceeds `maxCount`.
     std::optional<std::vector<std::uint32_t>> values(const IfdEntry& e, std::uint32_t maxCount) const;
+    // File offset of the IFD's next-IFD field.
+    std::uint64_t nextFieldOf(std::uint64_t ifd) const;
     // The first value of a SHORT or LONG entry.
     std::uint32_t firstValue(const IfdEntry& e) const;
 

@@ -12,7 +12,7 @@ namespace vellum {
 
 namespace {
 
-class FileIo : public TifIo {
+class FileIo : public TifTarget {
 public:
     explicit FileIo(int fd) : fd_(fd) {
         struct stat st {};
@@ -31,6 +31,18 @@ public:
         return done;
     }
     std::uint64_t size() const override { return size_; }
+    bool writeAt(std::uint64_t offset, const void* src, std::size_t n) override {
+        std::size_t done = 0;
+        const auto* in = static_cast<const char*>(src);
+        while (done < n) {
+            const ssize_t put = ::pwrite(fd_, in + done, n - done, off_t(offset + done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) break;
+            done += std::size_t(put);
+        }
+        size_ = std::max(size_, offset + done);
+        return done == n;
+    }
 private:
     int fd_;
     std::uint64_t size_ = 0;
@@ -43,7 +55,7 @@ public:
     }
     ~StreamIo() override { lqMemUnlock(h_); }
     std::size_t readAt(std::uint64_t offset, void* dst, std::size_t n) override {
-        if (offset >= length_) return 0;
+        if (offset >= length_ || n == 0) return 0;
         const std::size_t count = std::size_t(std::min<std::uint64_t>(n, length_ - offset));
         std::memcpy(dst, data_ + offset, count);
         return count;
@@ -56,6 +68,27 @@ private:
 };
 
 }  // namespace
+
+std::size_t BufferTarget::readAt(std::uint64_t offset, void* dst, std::size_t n) {
+    if (offset >= data_.size() || n == 0) return 0;
+    const std::size_t count = std::size_t(std::min<std::uint64_t>(n, data_.size() - offset));
+    std::memcpy(dst, data_.data() + offset, count);
+    return count;
+}
+
+bool BufferTarget::writeAt(std::uint64_t offset, const void* src, std::size_t n) {
+    if (offset + n > kLqMemMaxBlock) return false;  // a stream must fit one memory block
+    if (fixed_ && offset + n > data_.size()) return false;
+    if (offset + n > data_.size()) data_.resize(std::size_t(offset + n));
+    if (n) std::memcpy(data_.data() + offset, src, n);
+    return true;
+}
+
+std::unique_ptr<TifTarget> openFileForUpdate(const std::string& path, bool create) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
+    if (fd < 0) return nullptr;
+    return std::make_unique<FileIo>(fd);
+}
 
 std::unique_ptr<TifIo> openFileForRead(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

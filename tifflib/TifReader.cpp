@@ -146,6 +146,19 @@ void undoPredictor(std::uint8_t* row, const TiffHead& h, bool big) {
     }
 }
 
+// Horizontal differencing undone and RGB turned into blue, green, red in one pass.
+void unpackPredictedRgb(const std::uint8_t* src, std::uint8_t* dst, std::uint32_t width) {
+    std::uint8_t r = 0, g = 0, b = 0;
+    for (std::uint32_t x = 0; x < width; ++x, src += 3, dst += 3) {
+        r = std::uint8_t(r + src[0]);
+        g = std::uint8_t(g + src[1]);
+        b = std::uint8_t(b + src[2]);
+        dst[0] = b;
+        dst[1] = g;
+        dst[2] = r;
+    }
+}
+
 class PageDecoder {
 public:
     PageDecoder(TifIo& io, const TiffHead& h, bool big) : io_(io), h_(h), big_(big), unpacker_(h, big) {}
@@ -160,6 +173,7 @@ public:
             decoders_.push_back(makeRowDecoder(h_));
         }
         const std::uint32_t step = std::max<std::uint32_t>(1, h_.height / 50);
+        const bool predicted = h_.predictor == 2 && (h_.compression == 5 || h_.compression == 32773);
         for (std::uint32_t y = 0; y < h_.height; ++y) {
             if (y % h_.rowsPerStrip == 0) startStrip(y / h_.rowsPerStrip);
             for (std::uint32_t p = 0; p < planes; ++p) {
@@ -167,10 +181,15 @@ public:
                 if (!decoders_[p]->decodeRow(sources_[p], target, planeRow)) return kErrRead;
                 if (planes > 1) interleave(planeBuf.data(), row.data(), p);
             }
-            if (h_.predictor == 2 && (h_.compression == 5 || h_.compression == 32773)) undoPredictor(row.data(), h_, big_);
-            if (h_.photometric == 0)
-                for (std::uint8_t& b : row) b = std::uint8_t(~b);
-            unpacker_.unpack(row.data(), dibBits + std::uint64_t(h_.height - 1 - y) * dibRow, dibBitCount);
+            std::uint8_t* dibRowAt = dibBits + std::uint64_t(h_.height - 1 - y) * dibRow;
+            if (predicted && h_.bitsPerSample == 8 && h_.samples == 3 && h_.photometric == 2) {
+                unpackPredictedRgb(row.data(), dibRowAt, h_.width);  // the common case in one pass
+            } else {
+                if (predicted) undoPredictor(row.data(), h_, big_);
+                if (h_.photometric == 0)
+                    for (std::uint8_t& b : row) b = std::uint8_t(~b);
+                unpacker_.unpack(row.data(), dibRowAt, dibBitCount);
+            }
             if ((y + 1) % step == 0 && !progress.report(int(std::uint64_t(y + 1) * 100 / h_.height))) return kErrCancelled;
         }
         return progress.report(100) ? 0 : kErrCancelled;

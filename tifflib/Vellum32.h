@@ -30,6 +30,15 @@ LQ_EXPORT short LQ_STDCALL readtiffiledib(const char* fileName, short bits, shor
 LQ_EXPORT short LQ_STDCALL readtiffiledibstream(const void* stream, std::uint32_t length, short bits, short convert,
                                                 short page, HLQMEM* dib, std::int32_t user, LqProgressProc progress,
                                                 short showErrors, const char* reserved);
+// As readtiffiledib, then a device bitmap (and for palette images a logical palette) made
+// from the DIB at `scale` percent, shrunk in 5 % steps to stay within 8,000,000 bytes.
+LQ_EXPORT short LQ_STDCALL readtiffile(const char* fileName, short bits, short convert, short page, short scale,
+                                       HLQBITMAP* bitmap, HLQPALETTE* palette, std::int32_t user,
+                                       LqProgressProc progress, short showErrors, const char* reserved);
+LQ_EXPORT short LQ_STDCALL readtiffilestream(const void* stream, std::uint32_t length, short bits, short convert,
+                                             short page, short scale, HLQBITMAP* bitmap, HLQPALETTE* palette,
+                                             std::int32_t user, LqProgressProc progress, short showErrors,
+                                             const char* reserved);
 LQ_EXPORT short LQ_STDCALL getinfo(const char* fileName, short page, std::int32_t* width, std::int32_t* height,
                                    short* compression, std::int32_t* reserved, short* pages, short* bitsPerPixel);
 LQ_EXPORT short LQ_STDCALL getinfostream(const void* stream, std::uint32_t length, short page, std::int32_t* width,
@@ -55,6 +64,31 @@ LQ_EXPORT short LQ_STDCALL writetiffiledibpagereplacestream(void** stream, std::
                                                             short bits, short page, HLQMEM dib, std::int32_t user,
                                                             LqProgressProc progress, short showErrors,
                                                             const char* reserved);
+
+// The device-bitmap writers fetch the bitmap as a DIB (1 bit for monochrome bitmaps, 24 for
+// screen bitmaps; through `palette` when given) and then write as the DIB writers do. A failed
+// fetch answers -100, a failed allocation -86.
+LQ_EXPORT short LQ_STDCALL writetiffile(const char* fileName, short compression, short bits, short append,
+                                        HLQBITMAP bitmap, HLQPALETTE palette, std::int32_t user, LqProgressProc progress,
+                                        short showErrors, const char* reserved);
+LQ_EXPORT short LQ_STDCALL writetiffilepage(const char* fileName, short compression, short bits, short page,
+                                            HLQBITMAP bitmap, HLQPALETTE palette, std::int32_t user,
+                                            LqProgressProc progress, short showErrors, const char* reserved);
+LQ_EXPORT short LQ_STDCALL writetiffilepagereplace(const char* fileName, short compression, short bits, short page,
+                                                   HLQBITMAP bitmap, HLQPALETTE palette, std::int32_t user,
+                                                   LqProgressProc progress, short showErrors, const char* reserved);
+LQ_EXPORT short LQ_STDCALL writetiffilestream(void** stream, std::uint32_t* length, short compression, short bits,
+                                              short append, HLQBITMAP bitmap, HLQPALETTE palette, std::int32_t user,
+                                              LqProgressProc progress, short showErrors, const char* reserved);
+LQ_EXPORT short LQ_STDCALL writetiffilepagestream(void** stream, std::uint32_t* length, short compression,
+                                                  short bits, short page, HLQBITMAP bitmap, HLQPALETTE palette,
+                                                  std::int32_t user, LqProgressProc progress, short showErrors,
+                                                  const char* reserved);
+LQ_EXPORT short LQ_STDCALL writetiffilepagereplacestream(void** stream, std::uint32_t* length, short compression,
+                                                         short bits, short page, HLQBITMAP bitmap,
+                                                         HLQPALETTE palette, std::int32_t user,
+                                                         LqProgressProc progress, short showErrors,
+                                                         const char* reserved);
 
 LQ_EXPORT short LQ_STDCALL swappages(const char* fileName, short a, short b);
 LQ_EXPORT short LQ_STDCALL movepage(const char* fileName, short a, short b);

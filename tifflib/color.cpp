@@ -174,6 +174,12 @@ HLQMEM DitherToBW(HLQMEM dib, short flags) {
     return out.release();
 }
 
+short GetPalette(HLQPALETTE palette, LqPaletteEntry* entries) {
+    const std::uint32_t n = palette ? lqGetPaletteEntries(palette, 0, 0, nullptr) : 0;
+    if (n == 0 || n > 256 || !entries) return 0;
+    return short(lqGetPaletteEntries(palette, 0, n, entries));
+}
+
 HLQMEM ColorToGrayscale(HLQMEM dib) {
     DibIn in(dib);
     if (!in.ok() || in.bits() == 1) return nullptr;

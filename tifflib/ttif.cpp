@@ -22,7 +22,6 @@ bool TTIF::attachFile(const char* fileName) {
 
 bool TTIF::attachStream(const void* address, std::uint32_t length) {
     io_ = openStreamForRead(address, length);
-    memory_ = true;
     if (!io_) lqSetLastError(kErrHandle);
     return io_ != nullptr;
 }
@@ -33,15 +32,12 @@ HLQMEM TTIF::imgGetDib(int page) {
     return r.dib;
 }
 
-}  // namespace vellum
-
 namespace {
-
-using vellum::fail;
-using vellum::TTIF;
 
 // A wanted depth brought to one the conversions make: 0 or less (8-bit grey), 1, 4, 8 or 24.
 int normalizedDepth(int bits) { return bits <= 0 ? 0 : bits == 1 ? 1 : bits <= 4 ? 4 : bits <= 8 ? 8 : 24; }
+
+}  // namespace
 
 short readDib(TTIF& t, short bits, short convert, short page, HLQMEM* dib, short showErrors) {
     lqp::MemOwner decoded(t.imgGetDib(page));
@@ -65,6 +61,13 @@ short readDib(TTIF& t, short bits, short convert, short page, HLQMEM* dib, short
     *dib = decoded.release();
     return 1;
 }
+
+}  // namespace vellum
+
+namespace {
+
+using vellum::fail;
+using vellum::TTIF;
 
 short info(TTIF& t, short page, std::int32_t* width, std::int32_t* height, short* compression, short* pages,
            short* bitsPerPixel) {

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Times TIFF decoding in Vellum32 and in libtiff on the same files, in one run:
+# Times (process CPU time, best of RUNS) TIFF decoding in Vellum32 and in libtiff on the same files, in one run:
 # a 12-megapixel RGB photo-like image uncompressed, LZW with predictor and PackBits, and an
 # A4 300-dpi bilevel page in Group 4. Prints MB/s of decoded pixel data and the speed ratio
 # Vellum32 / libtiff (>= 1.0 means Vellum32 is at least as fast).

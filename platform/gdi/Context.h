@@ -107,8 +107,8 @@ private:
     // Painting on the bitmap or surface (platform/gdi/Paint.cpp, Text.cpp).
     cairo_t* canvas();
     bool finish(cairo_t* cr);
-    // On bitmaps device points are pixel centres, and boxes leave out their right and
-    // bottom edges.
+    // On bitmaps a point becomes the centre of the pixel that holds it, and a box's edges
+    // become pixel boundaries with the right and bottom ones left out.
     DevicePoint toDevice(double x, double y) const;
     Box deviceBox(LqPoint a, LqPoint b) const;
     double scaleX() const;

@@ -180,8 +180,9 @@ HLQBITMAP lqSelectBitmap(HLQDC dc, HLQBITMAP bitmap) {
 
 HLQPALETTE lqSelectPalette(HLQDC dc, HLQPALETTE palette, bool /*forceBackground*/) {
     auto c = dcOf(dc);
-    auto p = find<Palette>(palette, Kind::Palette);
-    if (!c || !p) return nullptr;
+    if (!c) return nullptr;
+    std::shared_ptr<Palette> p;
+    if (palette && !(p = find<Palette>(palette, Kind::Palette))) return nullptr;
     std::shared_ptr<Palette> previous = c->selectPalette(p);
     return previous ? static_cast<HLQPALETTE>(previous->handle) : nullptr;
 }

@@ -37,16 +37,19 @@ bool DeviceContext::finish(cairo_t* cr) {
 DevicePoint DeviceContext::toDevice(double x, double y) const {
     const double dx = clampDevice(deviceX(x)), dy = clampDevice(deviceY(y));
     if (!pixelExact_) return {dx, dy};
-    return {std::floor(dx + 0.5) + 0.5, std::floor(dy + 0.5) + 0.5};
+    return {std::floor(dx) + 0.5, std::floor(dy) + 0.5};  // the centre of the pixel holding the point
 }
 
 Box DeviceContext::deviceBox(LqPoint a, LqPoint b) const {
-    const DevicePoint p = toDevice(a.x, a.y), q = toDevice(b.x, b.y);
-    const double edge = pixelExact_ ? 1 : 0;
-    Box box{std::min(p.x, q.x), std::min(p.y, q.y), std::max(p.x, q.x) - edge, std::max(p.y, q.y) - edge};
-    box.x1 = std::max(box.x1, box.x0);
-    box.y1 = std::max(box.y1, box.y0);
-    return box;
+    double x0 = clampDevice(deviceX(a.x)), x1 = clampDevice(deviceX(b.x));
+    double y0 = clampDevice(deviceY(a.y)), y1 = clampDevice(deviceY(b.y));
+    if (x0 > x1) std::swap(x0, x1);
+    if (y0 > y1) std::swap(y0, y1);
+    if (!pixelExact_) return {x0, y0, x1, y1};
+    // Edges fall on pixel boundaries; the outline runs through the centres of the pixels just
+    // inside, leaving out the right and bottom edges.
+    const double l = std::round(x0) + 0.5, t = std::round(y0) + 0.5;
+    return {l, t, std::max(l, std::round(x1) - 0.5), std::max(t, std::round(y1) - 0.5)};
 }
 
 double DeviceContext::scaleX() const {

@@ -16,6 +16,7 @@
 #include <string>
 #include <tuple>
 
+#include "platform/GdiCodePage.h"
 #include "platform/gdi/Context.h"
 
 namespace lqp::gdi {
@@ -85,31 +86,6 @@ const Face& faceFor(const LqLogFont& lf) {
     return it->second;
 }
 
-// Windows-1252 to UTF-8; bytes 0x80-0x9F are the code page's letters and signs.
-std::string toUtf8(std::string_view text) {
-    static const char16_t kHigh[32] = {
-        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-    std::string out;
-    out.reserve(text.size() * 2);
-    for (unsigned char c : text) {
-        if (c == 0) continue;
-        const char32_t u = c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c;
-        if (u < 0x80) {
-            out += char(u);
-        } else if (u < 0x800) {
-            out += char(0xC0 | (u >> 6));
-            out += char(0x80 | (u & 0x3F));
-        } else {
-            out += char(0xE0 | (u >> 12));
-            out += char(0x80 | ((u >> 6) & 0x3F));
-            out += char(0x80 | (u & 0x3F));
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 bool DeviceContext::paintText(cairo_t* cr, LqPoint p, std::string_view text) {
@@ -133,7 +109,8 @@ bool DeviceContext::paintText(cairo_t* cr, LqPoint p, std::string_view text) {
     cairo_set_font_options(cr, options);
     cairo_font_options_destroy(options);
 
-    const std::string utf8 = toUtf8(text);
+    std::string utf8 = cp1252ToUtf8(text);
+    std::erase(utf8, '\0');  // cairo takes C strings
     cairo_text_extents_t ext;
     cairo_text_extents(cr, utf8.c_str(), &ext);
     // Place the baseline's start by the alignment: `down` points from the baseline to the

@@ -137,7 +137,7 @@ TEST_F(SetFiles, VersionZeroIsAnEmptySet) {
 
 TEST_F(SetFiles, WrongSignatureWarnsAndKeepsTheList) {
     const struct { std::string file; QString expected; } cases[] = {
-        {"x.qfs", "T1009 %1\nT1010"}, {"x.qps", "T1009 %1\nT1013"}, {"x.qxs", "T1009%1\nT1015"}};
+        {"x.qfs", "T1009 %1\nT1010"}, {"x.qps", "T1009 %1\nT1013"}, {"x.qxs", "T1009 %1\nT1015"}};
     for (const auto& c : cases) {
         // A page signature in every file: right for none but the page set, so swap it there.
         const QByteArray sig = c.file == "x.qps" ? kFrameSig : kPageSig;
@@ -188,7 +188,7 @@ TEST_F(SetFiles, TruncatedFilesReportTheReadErrorAndKeepCompleteEntries) {
     TLQTextList texts;
     const QString missing = fixture::qpath(dir, "fehlt.qxs");
     EXPECT_FALSE(texts.Load(missing));
-    EXPECT_EQ(messages.shown.back().text, "T1011" + missing + ":\nNo such file or directory.");
+    EXPECT_EQ(messages.shown.back().text, "T1011 " + missing + ":\nNo such file or directory.");
 }
 
 TEST_F(SetFiles, TextsLongerThan2000CharactersAreRefusedOnReadAndCutOnWrite) {
@@ -230,7 +230,7 @@ TEST_F(SetFiles, AFailedSaveReportsAndStaysModified) {
 
     TLQTextList texts;
     EXPECT_FALSE(texts.Save(fixture::qpath(dir, "fehlt/texte.qxs")));
-    EXPECT_TRUE(messages.shown.back().text.startsWith("T1012" + fixture::qpath(dir, "fehlt")));
+    EXPECT_TRUE(messages.shown.back().text.startsWith("T1012 " + fixture::qpath(dir, "fehlt")));
 }
 
 TEST(FrameOrder, LandscapeFirstThenByHeightAndWidth) {

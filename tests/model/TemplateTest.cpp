@@ -380,7 +380,8 @@ TEST_F(TemplateFiles, ALayoutMovedWithItsImageStillFindsIt) {
     ASSERT_TRUE(layout.SaveToFile(file("a/reise.qlt"), 2, error));
 
     // The stored references: relative within the layout's folder, else absolute.
-    TLQValueReader r(readBytes(file("a/reise.qlt")).mid(28));
+    const QByteArray stored = readBytes(file("a/reise.qlt")).mid(28);
+    TLQValueReader r(stored);
     std::int32_t version;
     r.ReadInteger(version);
     TLQTemplate raw;

@@ -35,7 +35,8 @@ TEST(TaggedValues, WriterChoosesTheSmallestIntegerForm) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(written([&](auto& w) { w.WriteInteger(c.value); }), hex(c.bytes)) << c.value;
-        TLQValueReader r(hex(c.bytes));
+        const QByteArray bytes = hex(c.bytes);
+        TLQValueReader r(bytes);
         std::int32_t back = 1;
         EXPECT_TRUE(r.ReadInteger(back));
         EXPECT_EQ(back, c.value);
@@ -58,7 +59,8 @@ TEST(TaggedValues, RealsAreTenByteExtendeds) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(written([&](auto& w) { w.WriteFloat(c.value); }), hex(c.bytes)) << c.value;
-        TLQValueReader r(hex(c.bytes));
+        const QByteArray bytes = hex(c.bytes);
+        TLQValueReader r(bytes);
         double back = 7;
         EXPECT_TRUE(r.ReadFloat(back));
         EXPECT_EQ(std::bit_cast<std::uint64_t>(back), std::bit_cast<std::uint64_t>(c.value)) << c.value;
@@ -145,24 +147,28 @@ TEST(TaggedValues, TheOtherTagsAreSingleBytes) {
 TEST(TaggedValues, ReadersAcceptTheTagsOfTheirKind) {
     // A real reads integer tags; an integer does not read a real.
     double real = 0;
-    TLQValueReader ints(hex("02 0a 03 00 01 04 00 00 01 00"));
+    const QByteArray intsBytes = hex("02 0a 03 00 01 04 00 00 01 00");
+    TLQValueReader ints(intsBytes);
     for (double expected : {10.0, 256.0, 65536.0}) {
         EXPECT_TRUE(ints.ReadFloat(real));
         EXPECT_EQ(real, expected);
     }
     std::int32_t i = 42;
-    TLQValueReader notInt(hex("05 00 00 00 00 00 00 00 80 ff 3f"));
+    const QByteArray notIntBytes = hex("05 00 00 00 00 00 00 00 80 ff 3f");
+    TLQValueReader notInt(notIntBytes);
     EXPECT_FALSE(notInt.ReadInteger(i));
     EXPECT_EQ(notInt.ErrorText(), "invalid property value");
     EXPECT_EQ(i, 42);
     // Strings read tags 6 and 12, not identifiers.
     QString s = "old";
-    TLQValueReader ident(hex("07 01 41"));
+    const QByteArray identBytes = hex("07 01 41");
+    TLQValueReader ident(identBytes);
     EXPECT_FALSE(ident.ReadString(s));
     EXPECT_EQ(ident.ErrorText(), "invalid property value");
     EXPECT_EQ(s, "old");
     // A boolean is true only for tag 9; any other tag reads as false and only its tag is used.
-    TLQValueReader bools(hex("09 08 02 09"));
+    const QByteArray boolsBytes = hex("09 08 02 09");
+    TLQValueReader bools(boolsBytes);
     bool b = false;
     EXPECT_TRUE(bools.ReadBoolean(b));
     EXPECT_TRUE(b);
@@ -182,7 +188,8 @@ TEST(TaggedValues, FloatTargetsSaturateBeyondTheirRange) {
     };
     for (const auto& c : cases) {
         float f = 5;
-        TLQValueReader r(written([&](auto& w) { w.WriteFloat(c.value); }));
+        const QByteArray bytes = written([&](auto& w) { w.WriteFloat(c.value); });
+        TLQValueReader r(bytes);
         EXPECT_TRUE(r.ReadFloat(f));
         EXPECT_EQ(f, c.expected) << c.value;
     }
@@ -209,7 +216,8 @@ TEST(TaggedValues, ReadValueDeliversEveryTagAndRefusesUnknownOnes) {
     }
     EXPECT_EQ(r.Remaining(), 0);
     for (const char* unknown : {"0a", "0b", "0e", "ff"}) {
-        TLQValueReader bad(hex(unknown));
+        const QByteArray badBytes = hex(unknown);
+        TLQValueReader bad(badBytes);
         EXPECT_FALSE(bad.ReadValue(v)) << unknown;
         EXPECT_EQ(bad.ErrorText(), "invalid property value");
     }
@@ -223,7 +231,8 @@ TEST(TaggedValues, TruncatedValuesFailAndTheFailureSticks) {
                                  written([](auto& w) { w.WriteString(QString(300, 'y')); })};
     for (const QByteArray& value : values) {
         for (qsizetype cut = 0; cut < value.size(); ++cut) {
-            TLQValueReader r(value.left(cut));
+            const QByteArray bytes = value.left(cut);
+            TLQValueReader r(bytes);
             TLQValue v;
             v.Int = 99;
             EXPECT_FALSE(r.ReadValue(v));
@@ -235,12 +244,14 @@ TEST(TaggedValues, TruncatedValuesFailAndTheFailureSticks) {
         }
     }
     // A hostile long-string length is refused against the bytes that are left.
-    TLQValueReader huge(hex("0c ff ff ff ff 41 42"));
+    const QByteArray hugeBytes = hex("0c ff ff ff ff 41 42");
+    TLQValueReader huge(hugeBytes);
     QString s;
     EXPECT_FALSE(huge.ReadString(s));
     EXPECT_EQ(huge.ErrorText(), "unexpected end of file");
     // The first failure is the one reported.
-    TLQValueReader twice(hex("08"));
+    const QByteArray twiceBytes = hex("08");
+    TLQValueReader twice(twiceBytes);
     std::int32_t i = 0;
     EXPECT_FALSE(twice.ReadInteger(i));
     EXPECT_FALSE(twice.ReadInteger(i));

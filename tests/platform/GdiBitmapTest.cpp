@@ -230,8 +230,9 @@ TEST(GdiFetch, PaletteOfTheContextIsTheColourTableAndPixelsTakeTheNearestEntry) 
     EXPECT_EQ(out.index(0, 0), 1);
     EXPECT_EQ(out.index(1, 0), 3);
     EXPECT_EQ(out.index(2, 0), 2);
+    EXPECT_EQ(lqSelectPalette(screen, nullptr, false), pal);  // back to no palette
+    EXPECT_TRUE(lqDeletePalette(pal));
     lqDeleteDC(screen);
-    lqDeletePalette(pal);
 
     // Without a palette: the 16 standard colours.
     PackedDib four(3, 1, 4);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/GdiCairo.h"
+#include "platform/GdiCodePage.h"
 #include "platform/GdiMetafile.h"
 #include "platform/LastError.h"
 #include "tests/platform/GdiTestSupport.h"
@@ -233,6 +234,15 @@ TEST(GdiText, WidthEscapementAlignmentAndBackground) {
     EXPECT_LT(bottom.x1, 200);
     const Ink cell = inkFor(arial(40), kLqAlignTop, kLqOpaque);
     EXPECT_EQ(cell.height(), 40);  // the cell height is the font height
+}
+
+TEST(GdiText, Windows1252ConvertsBothWays) {
+    const std::string cp = "A\x80\x8A\x9F\xA0\xDF\xFF";
+    const std::string utf8 = "A\u20AC\u0160\u0178\u00A0\u00DF\u00FF";
+    EXPECT_EQ(lqp::cp1252ToUtf8(cp), utf8);
+    EXPECT_EQ(lqp::utf8ToCp1252(utf8), cp);
+    // Characters the code page lacks, broken and cut sequences.
+    EXPECT_EQ(lqp::utf8ToCp1252("\u4E00x\xC3(\xE2\x82"), "?x?(??");
 }
 
 struct Recorded {

@@ -24,13 +24,17 @@ public:
         lqp::writeDibHeader(bytes_.data(), h_);
     }
 
+    // A copy of a packed DIB; throws when it is not a valid one.
+    static PackedDib fromPacked(std::vector<std::uint8_t> bytes) {
+        PackedDib d(1, 1, 24);
+        if (lqp::validateDib(bytes.data(), bytes.size(), &d.h_) != lqp::DibCheck::Ok) throw std::runtime_error("bad DIB");
+        d.bytes_ = std::move(bytes);
+        return d;
+    }
+
     static PackedDib fromBmpFile(const std::vector<std::uint8_t>& file) {
         if (file.size() < 54) throw std::runtime_error("not a BMP file");
-        PackedDib d(1, 1, 24);
-        d.bytes_.assign(file.begin() + 14, file.end());
-        d.h_ = lqp::readDibHeader(d.bytes_.data());
-        if (lqp::validateDib(d.bytes_.data(), d.bytes_.size()) != lqp::DibCheck::Ok) throw std::runtime_error("bad BMP");
-        return d;
+        return fromPacked({file.begin() + 14, file.end()});
     }
 
     std::vector<std::uint8_t> bmpFile() const {

@@ -1,5 +1,6 @@
 #include "tests/tifflib/DibUtil.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace lqtest {
@@ -66,6 +67,45 @@ Rgb DibCopy::color(int x, int y) const {
     if (h_.bitCount <= 8) return entry(index(x, y));
     const std::uint8_t* r = data_.data() + lqp::dibPixelOffset(h_) + std::uint64_t(h_.height - 1 - y) * lqp::dibRowSize(h_);
     return {r[3 * x + 2], r[3 * x + 1], r[3 * x]};
+}
+
+LockedStream::LockedStream(const std::vector<std::uint8_t>& bytes) {
+    HLQMEM h = lqMemAlloc(bytes.size());
+    address_ = lqMemLock(h);
+    if (!bytes.empty()) std::memcpy(address_, bytes.data(), bytes.size());
+    length_ = std::uint32_t(bytes.size());
+}
+
+LockedStream::~LockedStream() {
+    if (HLQMEM h = address_ ? lqMemHandleOf(address_) : nullptr) {
+        lqMemUnlock(h);
+        lqMemFree(h);
+    }
+}
+
+std::vector<std::uint8_t> LockedStream::bytes() const {
+    const auto* p = static_cast<const std::uint8_t*>(address_);
+    return p ? std::vector<std::uint8_t>(p, p + length_) : std::vector<std::uint8_t>{};
+}
+
+std::vector<std::vector<std::uint8_t>> pillowPages(const std::string& path) {
+    const auto r = run("/usr/bin/python3 " + sourceDir() + "/tests/tifflib/pillow_pages.py " + shellQuote(path));
+    std::vector<std::vector<std::uint8_t>> pages;
+    if (r.exitCode != 0) return pages;
+    const std::size_t count = std::strtoul(r.output.substr(path.size() + 1).c_str(), nullptr, 10);
+    for (std::size_t i = 0; i < count; ++i) pages.push_back(readFile(path + "." + std::to_string(i) + ".rgb"));
+    return pages;
+}
+
+int countDifferences(const DibCopy& dib, const std::vector<std::uint8_t>& rgb) {
+    if (rgb.size() != std::size_t(dib.width()) * dib.height() * 3) return dib.width() * dib.height();
+    int n = 0;
+    for (int y = 0; y < dib.height(); ++y)
+        for (int x = 0; x < dib.width(); ++x) {
+            const std::uint8_t* p = &rgb[3 * (std::size_t(y) * dib.width() + x)];
+            n += !(dib.color(x, y) == Rgb{p[0], p[1], p[2]});
+        }
+    return n;
 }
 
 }  // namespace lqtest

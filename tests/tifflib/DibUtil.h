@@ -8,6 +8,7 @@
 
 #include "platform/Dib.h"
 #include "platform/MemBlock.h"
+#include "tests/support/TestSupport.h"
 
 namespace lqtest {
 
@@ -40,5 +41,29 @@ private:
     std::vector<std::uint8_t> data_;
     lqp::DibHeader h_{};
 };
+
+// A TIFF file image held in a locked memory block, as the stream exports take it. Writers may
+// replace the address; the block is found from it when the stream is freed.
+class LockedStream {
+public:
+    explicit LockedStream(const std::vector<std::uint8_t>& bytes);
+    LockedStream() = default;  // no block: a writer allocates one
+    ~LockedStream();
+    LockedStream(const LockedStream&) = delete;
+    LockedStream& operator=(const LockedStream&) = delete;
+    void* address() const { return address_; }
+    void** addressRef() { return &address_; }
+    std::uint32_t length() const { return length_; }
+    std::uint32_t* lengthRef() { return &length_; }
+    std::vector<std::uint8_t> bytes() const;
+private:
+    void* address_ = nullptr;
+    std::uint32_t length_ = 0;
+};
+
+// Every page of a TIFF file as Pillow decodes it (raw RGB, top row first); empty on failure.
+std::vector<std::vector<std::uint8_t>> pillowPages(const std::string& path);
+// Number of pixels where the DIB's colours differ from raw RGB.
+int countDifferences(const DibCopy& dib, const std::vector<std::uint8_t>& rgb);
 
 }  // namespace lqtest

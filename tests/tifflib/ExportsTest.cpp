@@ -14,7 +14,9 @@ TEST(Vellum32Exports, ExactlyTheInterface) {
     std::string address, type, name;
     while (lines >> address >> type >> name) got.insert(name);
     const std::set<std::string> want = {
-        "InitDLL", "readtiffiledib", "readtiffiledibstream", "getinfo", "getinfostream",
+        "InitDLL", "readtiffile", "readtiffilestream", "readtiffiledib", "readtiffiledibstream", "getinfo", "getinfostream",
+        "writetiffile", "writetiffilepage", "writetiffilepagereplace", "writetiffilestream",
+        "writetiffilepagestream", "writetiffilepagereplacestream",
         "writetiffiledib", "writetiffiledibpage", "writetiffiledibpagereplace", "writetiffiledibstream",
         "writetiffiledibpagestream", "writetiffiledibpagereplacestream",
         "swappages", "movepage", "deletepage", "packtiff", "swappagesstream", "movepagestream",
@@ -22,7 +24,7 @@ TEST(Vellum32Exports, ExactlyTheInterface) {
         "writetag", "writetagstream", "writetagstring", "writetagstringstream",
         "GetColorsInPalette", "DIB1to4", "DIB4To8", "DIB8To24", "DIB1To24", "DIB4To24", "DIB1To8", "DIB24To1",
         "DIB8To1", "DIB4To1", "ImgIncreaseColors", "ImgReduceColors", "DitherToBW", "ReduceColorToColor",
-        "ColorToGrayscale", "ConvertDib", "ConvertDib2", "ReduceDib", "ReduceDib2",
+        "ColorToGrayscale", "GetPalette", "ConvertDib", "ConvertDib2", "ReduceDib", "ReduceDib2",
     };
     EXPECT_EQ(got, want);
 }

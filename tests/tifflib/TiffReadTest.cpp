@@ -19,22 +19,7 @@ using B = lqtest::TiffBuilder;
 
 namespace {
 
-// A TIFF file image held in a locked memory block, as the stream exports take it.
-class Stream {
-public:
-    explicit Stream(const std::vector<std::uint8_t>& bytes) : block_(lqMemAlloc(bytes.size())) {
-        address_ = lqMemLock(block_.get());
-        if (!bytes.empty()) std::memcpy(address_, bytes.data(), bytes.size());
-        length_ = std::uint32_t(bytes.size());
-    }
-    ~Stream() { lqMemUnlock(block_.get()); }
-    const void* address() const { return address_; }
-    std::uint32_t length() const { return length_; }
-private:
-    lqp::MemOwner block_;
-    void* address_;
-    std::uint32_t length_;
-};
+using Stream = lqtest::LockedStream;
 
 struct Read {
     short result = 0;
@@ -86,15 +71,7 @@ TEST(TiffReadCorpus, EveryPageMatchesPillow) {
         const DibCopy dib(r.dib);
         ASSERT_EQ(dib.width(), width);
         ASSERT_EQ(dib.height(), height);
-        const auto want = lqtest::readFile(dir.file(name + "." + std::to_string(page) + ".rgb"));
-        ASSERT_EQ(want.size(), std::size_t(width) * height * 3);
-        int differ = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const std::uint8_t* w = &want[3 * (std::size_t(y) * width + x)];
-                differ += !(dib.color(x, y) == Rgb{w[0], w[1], w[2]});
-            }
-        EXPECT_EQ(differ, 0);
+        EXPECT_EQ(lqtest::countDifferences(dib, lqtest::readFile(dir.file(name + "." + std::to_string(page) + ".rgb"))), 0);
         // The stream form reads the same DIB; getinfo agrees on the geometry.
         EXPECT_EQ(readStream(lqtest::readFile(dir.file(name)), page).dib, r.dib);
         std::int32_t w = 0, h = 0, reserved = -1;

@@ -1,12 +1,14 @@
 # Builds the reading corpus with Pillow, tiffcp and ImageMagick, and writes for every page of
-# every file the pixels Pillow decodes (as raw RGB, CMYK turned into RGB by the library's
-# formula, 16-bit samples by their high byte). Usage: make_corpus.py FOLDER
+# every file the pixels Pillow decodes (pillow_pages.expected). Usage: make_corpus.py FOLDER
 # Writes FOLDER/manifest.txt: one line per page: "file page width height".
 import os
 import subprocess
 import sys
 
 from PIL import Image
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from pillow_pages import expected  # noqa: E402
 
 out = sys.argv[1]
 os.chdir(out)
@@ -67,18 +69,6 @@ run('convert', 'src-rgb.tif', '-colorspace', 'cmyk', '-compress', 'lzw', 'cmyk-m
 run('convert', 'src-rgb.tif', '-depth', '16', 'rgb48.tif')
 files += ['pal-lzw.tif', 'grey8.tif', 'cmyk.tif', 'rgba.tif', 'grey16.tif', 'grey4.tif', 'grey2.tif',
           'grey-white-pred.tif', 'cmyk-magick.tif', 'rgb48.tif']
-
-
-def expected(im):
-    if im.mode == 'CMYK':
-        data = bytearray()
-        for c, m, y, k in im.getdata():
-            kk = 255 - k
-            data += bytes((kk * (255 - c) // 255, kk * (255 - m) // 255, kk * (255 - y) // 255))
-        return bytes(data)
-    if im.mode in ('I;16', 'I;16B', 'I;16L', 'I'):
-        return bytes(v >> 8 for v in im.getdata() for _ in range(3))
-    return im.convert('RGB').tobytes()
 
 
 with open('manifest.txt', 'w') as manifest:
