@@ -6,6 +6,7 @@
 #include <QWindow>
 
 #include "platform/Dib.h"
+#include "platform/Files.h"
 #include "platform/LastError.h"
 #include "rastervane/RVDib.h"
 #include "tifflib/TifErrors.h"
@@ -17,7 +18,14 @@ namespace rv {
 bool RVLibrary::load() {
     if (tried_) return handle_ != nullptr;
     tried_ = true;
-    handle_ = ::dlopen(fileName_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The program's own library folder first (bin/../lib, as built and as installed), then
+    // the system's search. The folder is named explicitly: the run path of whoever calls
+    // dlopen is not always the program's (a sanitizer's interceptor calls it, for one).
+    const std::string folder = lqp::programFolder();
+    for (const std::string& candidate : {folder + "/../lib/" + fileName_, folder + "/" + fileName_, fileName_}) {
+        handle_ = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle_) break;
+    }
     if (!handle_) {
         const char* why = ::dlerror();
         loadError_ = "Can't load " + fileName_ + (why ? std::string(": ") + why : std::string());
@@ -98,7 +106,10 @@ void recordFailure() {
     case vellum::kErrPredictor: RVSetLastError(kRVErrUnsupported, "TIFF: unsupported Predictor"); return;
     case vellum::kErrNoPage: RVSetLastError(kRVErrBadArgument, "TIFF: the page does not exist"); return;
     case vellum::kErrCancelled: RVSetLastError(kRVErrCancelled, "Operation cancelled"); return;
-    case vellum::kErrNotSupported: RVSetLastError(kRVErrUnsupported, "TIFF: the TIFF library cannot do this yet"); return;
+    case vellum::kErrHandle: RVSetLastError(kRVErrBadArgument, "TIFF: invalid memory stream"); return;
+    case vellum::kErrArgument: RVSetLastError(kRVErrBadArgument, "TIFF: an argument is out of range"); return;
+    case vellum::kErrWrite: RVSetLastError(kRVErrWrite, "TIFF: writing the file failed"); return;
+    case vellum::kErrExists: RVSetLastError(kRVErrWrite, "TIFF: the file exists and may not be replaced"); return;
     default: RVSetLastError(kRVErrFormat, "TIFF: the library failed with reason " + std::to_string(reason));
     }
 }
