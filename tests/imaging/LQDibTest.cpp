@@ -411,15 +411,34 @@ TEST(TLQDib, ErrorsGoToTheHandlerOrABoxOnTheInterfaceThreadOnly) {
 
 namespace {
 
-// TIFF is written by libVellum32.so: what it writes Pillow reads as the image.
+// TIFF is written by libVellum32.so with the chosen compression (each name mapped to the
+// library's own code), appended as a page on request; Pillow reads what it writes.
 TEST(TLQDib, TiffIsWrittenThroughVellum32) {
     lqtest::TempDir dir;
     TLQDib dib;
     const Rgb image = rvtest::pattern(19, 13);
     ASSERT_TRUE(dib.AttachHandle(rvtest::makeDib(image, 24)));
-    const QString file = q(dir.file("a.tif"));
-    ASSERT_TRUE(dib.SaveToFile(file)) << rv::RVLastErrorText();
-    EXPECT_EQ(rvtest::pillowDecode(dir.file("a.tif")), image);
+    struct Case { rv::TTiffCompression compression; const char* name; const char* pillow; };
+    const Case cases[] = {{rv::sNONE, "none.tif", "raw"}, {rv::sLZW, "lzw.tif", "tiff_lzw"},
+                          {rv::sPACKBITS, "packbits.tif", "packbits"}, {rv::sFAXCCITT4, "g4.tif", "group4"}};
+    std::string program = "from PIL import Image\n";
+    for (const Case& c : cases) {
+        dib.TifSaveCompress = c.compression;
+        ASSERT_TRUE(dib.SaveToFile(q(dir.file(c.name)))) << rv::RVLastErrorText();
+        program += "print(Image.open('" + dir.file(c.name) + "').info['compression'])\n";
+    }
+    const auto r = lqtest::runPython(program);
+    EXPECT_EQ(r.output, "raw\ntiff_lzw\npackbits\ngroup4\n");
+    for (const char* lossless : {"none.tif", "lzw.tif", "packbits.tif"}) EXPECT_EQ(rvtest::pillowDecode(dir.file(lossless)), image) << lossless;
+
+    dib.TifSaveCompress = rv::sNONE;
+    dib.TiffAppend = true;
+    ASSERT_TRUE(dib.SaveToFile(q(dir.file("none.tif"))));
+    EXPECT_EQ(lqtest::runPython("from PIL import Image\nprint(Image.open('" + dir.file("none.tif") + "').n_frames)").output, "2\n");
+    TLQDib second;
+    second.TiffPage = 1;
+    ASSERT_TRUE(second.LoadFromFile(q(dir.file("none.tif"))));
+    EXPECT_EQ(pixelsOf(second), image);
 }
 
 }  // namespace
