@@ -8,10 +8,12 @@
 #pragma once
 
 #include <QDateTime>
+#include <QSize>
 #include <QString>
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -26,6 +28,8 @@ struct TLQImageFacts {
     double CMHeight = 0;
 };
 
+class QImage;
+class TLQDib;
 class TLQImage;
 
 // The pixel object of an image and what is cached from it.
@@ -57,6 +61,26 @@ public:
     void SetPixelPart(std::unique_ptr<TLQImagePixelPart> part) { FPixels = std::move(part); }
     // Facts of the pixel object; empty without one.
     std::optional<TLQImageFacts> PixelFacts() const;
+
+    // ---- The pixel side (model/LQImagePixels.cpp, library lqmodel) ----
+    // The pixel object, made empty on first use.
+    TLQDib* Dib();
+    // Takes `dib` as the pixel object and drops the cached bitmaps.
+    void SetDib(std::unique_ptr<TLQDib> dib);
+    // Pixel width (height) × 2.54 / output resolution while the pixel object knows a size,
+    // else the stored CMWidth (CMHeight). The height uses the horizontal resolution too.
+    double GetCMWidth() const;
+    double GetCMHeight() const;
+    // Stores the size and passes it to the pixel object.
+    void SetCMWidth(float cm);
+    void SetCMHeight(float cm);
+    // The pool thumbnail, at most ThumbWidth × ThumbHeight; rebuilt only from pixels in memory.
+    const QImage& GetThumbnail();
+    // The screen-sized copy the areas draw; rebuilt only from pixels in memory.
+    const QImage& GetPreview();
+    // Parks the pixels in "LQDImg<n>.bmp" in the temporary image folder (thumbnail and
+    // preview are made first); answers true when the pixels were released.
+    bool MakeDormant();
 
     QString FileName;   // full path; empty for an image without a file yet
     QString MapName;    // group; "LayoutImage" marks an image that came in with a layout
@@ -95,6 +119,9 @@ public:
     void SetFilter(const QString& filter);
     // Sorts, then counts the leading entries that pass the filter; answers that count.
     int ApplyFilter();
+    // Turns one image (pixel side). False when its pixel object is locked by another
+    // operation; an index out of range or an empty slot answers true without effect.
+    bool Rotate(int index, int degrees);
     // Entries that pass the filter first, then by the sort key, then by number. After a sort
     // by key 0 the entries are numbered 1..Count in their new order.
     void Sort();
@@ -115,3 +142,7 @@ private:
 // The folder below the user's cache folder where temporary and dormant images live,
 // with a trailing "/".
 QString TempImageFolder();
+
+// The screen size previews are measured against (the primary screen unless replaced).
+void SetScreenSizeSource(std::function<QSize()> source);
+QSize ScreenSize();

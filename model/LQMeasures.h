@@ -26,6 +26,9 @@ struct TLQModelSettings {
     int LanguageCode = 1;                 // 1 German, anything else English (text placeholders)
     QString ImageWord = QStringLiteral("Bild");  // language text 1098: placeholders, area labels
     QString NewWord = QStringLiteral("Neu");     // language text 1046: names of new, unnamed things
+    int ThumbWidth = 64;                  // pool thumbnails fit into ThumbWidth × ThumbHeight
+    int ThumbHeight = 64;
+    int PreviewMode = 0;                  // 0 previews up to half the screen, 1 up to the screen, else full size
 };
 TLQModelSettings& ModelSettings();
 // Takes the image word and the word for "new" from the loaded language texts (even when empty).

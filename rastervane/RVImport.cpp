@@ -6,6 +6,7 @@
 #include <QWindow>
 
 #include "platform/Dib.h"
+#include "platform/Files.h"
 #include "platform/LastError.h"
 #include "rastervane/RVDib.h"
 #include "tifflib/TifErrors.h"
@@ -17,7 +18,14 @@ namespace rv {
 bool RVLibrary::load() {
     if (tried_) return handle_ != nullptr;
     tried_ = true;
-    handle_ = ::dlopen(fileName_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The program's own library folder first (bin/../lib, as built and as installed), then
+    // the system's search. The folder is named explicitly: the run path of whoever calls
+    // dlopen is not always the program's (a sanitizer's interceptor calls it, for one).
+    const std::string folder = lqp::programFolder();
+    for (const std::string& candidate : {folder + "/../lib/" + fileName_, folder + "/" + fileName_, fileName_}) {
+        handle_ = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle_) break;
+    }
     if (!handle_) {
         const char* why = ::dlerror();
         loadError_ = "Can't load " + fileName_ + (why ? std::string(": ") + why : std::string());

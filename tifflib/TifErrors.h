@@ -15,6 +15,9 @@ constexpr std::uint32_t kErrPhotometric = 12;     // unsupported PhotometricInte
 constexpr std::uint32_t kErrPredictor = 14;       // unsupported Predictor
 constexpr std::uint32_t kErrNoPage = 15;          // the page does not exist
 constexpr std::uint32_t kErrCancelled = 20;       // the progress callback asked to stop
+constexpr std::uint32_t kErrNotSupported = 21;    // an operation the library does not offer (the writing,
+                                                  // page and tag exports answered it before they were built;
+                                                  // kept for callers that name it)
 constexpr std::uint32_t kErrArgument = 22;        // an argument is out of range (page index, rows per strip, DIB)
 constexpr std::uint32_t kErrWrite = 23;           // writing failed (disk full, file too large)
 constexpr std::uint32_t kErrExists = 24;          // the file exists and may not be replaced

@@ -83,8 +83,9 @@ std::int32_t valueOf(const TifFile& f, const IfdEntry& e) {
 }
 
 std::optional<std::vector<std::uint8_t>> textOf(const TifFile& f, const IfdEntry& e) {
+    if (e.count > f.io().size()) return std::nullopt;  // checked before anything is allocated
     std::vector<std::uint8_t> text(e.count);
-    if (e.count > f.io().size() || !f.io().readExact(f.order().u32(e.raw), text.data(), text.size())) return std::nullopt;
+    if (!f.io().readExact(f.order().u32(e.raw), text.data(), text.size())) return std::nullopt;
     return text;
 }
 
@@ -257,7 +258,7 @@ std::vector<ExtraTag> foreignTags(const TifFile& f, std::uint64_t ifd, ByteOrder
         if (std::find(std::begin(kStructureTags), std::end(kStructureTags), e.tag) != std::end(kStructureTags)) continue;
         const std::uint32_t size = typeSize(e.type);
         const std::uint64_t bytes = std::uint64_t(size) * e.count;
-        if (size == 0 || bytes > kMaxForeignBytes) continue;
+        if (size == 0 || bytes > kMaxForeignBytes || (bytes > 4 && bytes > f.io().size())) continue;
         ExtraTag x{e.tag, e.type, e.count, std::vector<std::uint8_t>(bytes)};
         if (bytes <= 4) std::copy_n(e.raw, bytes, x.data.begin());
         else if (!f.io().readExact(f.order().u32(e.raw), x.data.data(), x.data.size())) continue;

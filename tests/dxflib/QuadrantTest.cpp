@@ -342,7 +342,7 @@ TEST(Quadrant, ExportsExactlyItsInterface) {
         "readdxftoddbstream", "readdxftodibstream", "getdxfinfostream",
         "GetColorsInPalette", "DIB1to4", "DIB4To8", "DIB8To24", "DIB1To24", "DIB4To24", "DIB1To8", "DIB24To1",
         "DIB8To1", "DIB4To1", "ImgIncreaseColors", "ImgReduceColors", "DitherToBW", "ReduceColorToColor",
-        "ColorToGrayscale", "ConvertDib", "ConvertDib2", "ReduceDib", "ReduceDib2"};
+        "ColorToGrayscale", "GetPalette", "ConvertDib", "ConvertDib2", "ReduceDib", "ReduceDib2"};
     std::sort(expected.begin(), expected.end());
     std::string list;
     for (const std::string& name : expected) list += name + "\n";
