@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 
@@ -22,6 +23,8 @@
 // Depth the owner wants a saved image to have; kept for the owner, the writers always write
 // the image's own depth.
 enum TSaveResolution { sColorVga, sMonoChrome, sColor16, sColor256, sColorTrue, sJpegGray, sAutoMatic };
+
+class TLQProfile;
 
 class TLQDib : public rv::RVTDib {
 public:
@@ -142,6 +145,20 @@ public:
     bool ScaleTo(HLQMEM source, int newWidth, int newHeight);
     // This image cut to the rectangle (nothing happens without pixels).
     bool CropTo(int left, int top, int width, int height);
+
+    // ---- resampled copies (imaging/LQDibScaled.cpp, target lqdibscaled) ----
+    // The whole image resampled to DestWidth × DestHeight with filter 1..7, corrected with the
+    // profile when one is given. A source size other than the image's (0: the image's) widens
+    // the destination size in proportion. None without pixels (a dormant image is not woken),
+    // for another filter index or another depth than 24 bits.
+    std::unique_ptr<TLQDib> MakeScaledCopy(int DestWidth, int DestHeight, int SourceWidth, int SourceHeight,
+                                           TLQProfile* Profile, int FilterIndex);
+    // The top-down source rectangle resampled to DestWidth × DestHeight (a printer tile); a
+    // width or height of 0 or less means the rest of the image, and the rectangle is kept
+    // inside the image as CopyRect keeps it. With filter index 0 (or outside 1..7) or another
+    // depth than 24 bits, the rectangle unscaled. None without pixels.
+    std::unique_ptr<TLQDib> MakeScaledPart(int DestWidth, int DestHeight, const QRect& SourceRect, TLQProfile* Profile,
+                                           int FilterIndex);
 
     // ---- drawing ----
     // The whole image stretched into `dest`.

@@ -1,6 +1,6 @@
 // The resampler against a straightforward double-precision model of it, and the properties
-// that matter for printing: nearest neighbour, two-pixel blends on reduction, clamping, corner
-// alignment and seamless tiles.
+// that matter for printing: nearest neighbour, two-pixel blends on reduction, clamping and
+// corner alignment. Printer tiles are tested on the image object (ScaledCopyTest.cpp).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -288,39 +288,6 @@ TEST(Resample, Avx2KernelsGiveTheSameBytesAsTheBaseline) {
     }
 }
 #endif
-
-TEST(ResampleRect, SideBySideTilesEqualTheWholeImage) {
-    // Halving 2047 pixels to 1024 maps every 512-pixel destination tile onto a source rectangle
-    // of 1023 pixels starting at a multiple of 1024, so the tiles must reproduce the whole
-    // image exactly, also where their filters reach across the tile borders.
-    std::mt19937 rng(512);
-    const Image src = lqtest::randomImage(2047, 2047, rng);
-    for (int filter = 1; filter <= kResampleFilterCount; ++filter) {
-        const Image whole = resample(src, 1024, 1024, filter);
-        for (int ty = 0; ty < 2; ++ty)
-            for (int tx = 0; tx < 2; ++tx) {
-                const Image tile = resample(src, Rect{1024 * tx, 1024 * ty, 1023, 1023}, 512, 512, filter);
-                EXPECT_EQ(whole.crop(512 * tx, 512 * ty, 512, 512), tile)
-                    << ResampleFilter(filter)->Name << " tile " << tx << "," << ty;
-            }
-    }
-}
-
-TEST(ResampleRect, EnlargedTilesContinueTheWholeImage) {
-    // Enlarging 74 → 512 pixels per tile (× 7): tiles that share their border pixel line up with the
-    // whole image enlarged × 7; only single-precision rounding of the centres may differ.
-    std::mt19937 rng(74);
-    const Image src = lqtest::randomImage(73 * 3 + 1, 73 * 2 + 1, rng);
-    for (int filter = 1; filter <= kResampleFilterCount; ++filter) {
-        const Image whole = resample(src, 511 * 3 + 1, 511 * 2 + 1, filter);
-        for (int ty = 0; ty < 2; ++ty)
-            for (int tx = 0; tx < 3; ++tx) {
-                const Image tile = resample(src, Rect{73 * tx, 73 * ty, 74, 74}, 512, 512, filter);
-                EXPECT_LE(lqtest::maxChannelDifference(whole.crop(511 * tx, 511 * ty, 512, 512), tile), 1)
-                    << ResampleFilter(filter)->Name << " tile " << tx << "," << ty;
-            }
-    }
-}
 
 TEST(Resample, RejectsInvalidInputAndLeavesTheDestination) {
     std::mt19937 rng(5);

@@ -3,6 +3,10 @@
 //   lqimage info FILE...            format, size, depth and size in cm at 300 dpi
 //   lqimage convert IN OUT          by extension, from every readable to every writable format
 //   lqimage effect IN OUT NAME VALUES...   one effect of the image object (table in effects())
+//   lqimage resize IN OUT WIDTHxHEIGHT [--filter N]   the whole image resampled (filter 1..7,
+//                                   Bell without the option)
+//   lqimage resize-part IN OUT LEFT,TOP,WIDTH,HEIGHT WIDTHxHEIGHT [--filter N]   a rectangle
+//                                   resampled as a printer tile (filter 0: the rectangle unscaled)
 //
 // Each subcommand is one row of the table in main(); on failure the tool prints one line
 // "lqimage: ..." to standard error and exits with status 1 (2 for a usage error).
@@ -14,6 +18,7 @@
 #include <functional>
 
 #include "imaging/LQDib.h"
+#include "imaging/LQResample.h"
 #include "rastervane/RVError.h"
 #include "rastervane/RVFileInfo.h"
 
@@ -36,10 +41,11 @@ void load(TLQDib& dib, const QString& file) {
     }
 }
 
-QString save(TLQDib& dib, const QString& file) {
+// Saves by extension and prints the name actually written when it differs.
+void save(TLQDib& dib, const QString& file) {
     QString written;
     if (!dib.SaveToFile(file, &written)) fail(file + ": " + lastError());
-    return written;
+    if (written != file) std::printf("%s\n", qPrintable(written));
 }
 
 int info(const QStringList& files) {
@@ -56,8 +62,7 @@ int info(const QStringList& files) {
 int convert(const QStringList& args) {
     TLQDib dib;
     load(dib, args[0]);
-    const QString written = save(dib, args[1]);
-    if (written != args[1]) std::printf("%s\n", qPrintable(written));
+    save(dib, args[1]);
     return 0;
 }
 
@@ -107,11 +112,58 @@ int effect(const QStringList& args) {
         TLQDib dib;
         load(dib, args[0]);
         if (!e.apply(dib, values)) fail(QString("effect %1 failed: ").arg(e.name) + lastError());
-        const QString written = save(dib, args[1]);
-        if (written != args[1]) std::printf("%s\n", qPrintable(written));
+        save(dib, args[1]);
         return 0;
     }
     fail("unknown effect " + args.value(2) + " (effects: " + effectNames() + ")");
+}
+
+// `count` whole numbers joined by `separator` ("640x480", "10,20,300,200").
+std::vector<int> numbers(const QString& text, QChar separator, int count, const char* form) {
+    const QStringList parts = text.split(separator);
+    if (parts.size() != count) fail(QString("not %1: %2").arg(form, text));
+    std::vector<int> values;
+    for (const QString& part : parts) {
+        bool ok = false;
+        values.push_back(part.toInt(&ok));
+        if (!ok) fail(QString("not %1: %2").arg(form, text));
+    }
+    return values;
+}
+
+// The filter of "--filter N" at args[at] (Bell when the arguments end before).
+int filterOption(const QStringList& args, int at) {
+    if (args.size() == at) return kDefaultResampleFilter;
+    bool ok = false;
+    const int filter = args.size() == at + 2 && args[at] == "--filter" ? args[at + 1].toInt(&ok) : -1;
+    if (!ok || filter < 0 || filter > kResampleFilterCount)
+        fail(QString("expected --filter N (0..%1) after the sizes").arg(kResampleFilterCount));
+    return filter;
+}
+
+int resize(const QStringList& args) {
+    const std::vector<int> size = numbers(args[2], 'x', 2, "WIDTHxHEIGHT");
+    const int filter = filterOption(args, 3);
+    if (filter == 0) fail("resize needs a filter 1..7 (0 does no resampling)");
+    TLQDib dib;
+    load(dib, args[0]);
+    const std::unique_ptr<TLQDib> copy = dib.MakeScaledCopy(size[0], size[1], 0, 0, nullptr, filter);
+    if (!copy) fail("cannot resample " + args[0] + " to " + args[2]);
+    save(*copy, args[1]);
+    return 0;
+}
+
+int resizePart(const QStringList& args) {
+    const std::vector<int> rect = numbers(args[2], ',', 4, "LEFT,TOP,WIDTH,HEIGHT");
+    const std::vector<int> size = numbers(args[3], 'x', 2, "WIDTHxHEIGHT");
+    const int filter = filterOption(args, 4);
+    TLQDib dib;
+    load(dib, args[0]);
+    const std::unique_ptr<TLQDib> part =
+        dib.MakeScaledPart(size[0], size[1], QRect(rect[0], rect[1], rect[2], rect[3]), nullptr, filter);
+    if (!part) fail("cannot resample " + args[2] + " of " + args[0] + " to " + args[3]);
+    save(*part, args[1]);
+    return 0;
 }
 
 struct Command {
@@ -127,6 +179,8 @@ const std::vector<Command>& commands() {
         {"info", "info FILE...", 1, -1, info},
         {"convert", "convert IN OUT", 2, 2, convert},
         {"effect", "effect IN OUT NAME VALUES...", 3, -1, effect},
+        {"resize", "resize IN OUT WIDTHxHEIGHT [--filter N]", 3, 5, resize},
+        {"resize-part", "resize-part IN OUT LEFT,TOP,WIDTH,HEIGHT WIDTHxHEIGHT [--filter N]", 4, 6, resizePart},
     };
     return table;
 }
