@@ -1,8 +1,5 @@
 #include "rastervane/RVDib.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -15,17 +12,6 @@ namespace {
 
 std::atomic<std::uint64_t> gImageLimit{kRVMaxPixels};
 
-// A large new image is filled at once, row after row: asking for huge pages turns thousands
-// of page faults (each one costly, in virtual machines above all) into a few dozen. Only
-// advice; the memory stays the allocator's.
-void adviseHugePages(std::uint8_t* data, std::size_t size) {
-    constexpr std::size_t kWorthIt = std::size_t(4) << 20;
-    if (size < kWorthIt) return;
-    const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
-    const std::uintptr_t begin = (std::uintptr_t(data) + page - 1) & ~(page - 1);
-    const std::uintptr_t end = (std::uintptr_t(data) + size) & ~(page - 1);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
 
 }  // namespace
 
@@ -183,7 +169,6 @@ HLQMEM RVTDib::CreateDib(std::int32_t width, std::int32_t height, int bits, cons
         return nullptr;
     }
     lqp::MemLock lock(h);
-    adviseHugePages(lock.data(), lqMemSize(h));
     lqp::DibHeader info = lqp::readDibHeader(lock.data());
     info.xPelsPerMeter = info.yPelsPerMeter = kRVDefaultPelsPerMeter;
     lqp::writeDibHeader(lock.data(), info);

@@ -75,6 +75,9 @@ public:
                 repeat_ -= n;
                 done += n;
             } else {
+                done = wholeRuns(src, out, done, bytes);
+                if (done == bytes) break;
+                // A run that crosses the row's or the read-ahead's end: its header alone.
                 const int h = src.next();
                 if (h < 0) return false;
                 if (h < 128) {
@@ -90,6 +93,34 @@ public:
         return true;
     }
 private:
+    // Decodes the runs that lie wholly in the read-ahead bytes and in the row, in place, and
+    // answers how far the row is done.
+    static std::size_t wholeRuns(StripSource& src, std::uint8_t* out, std::size_t done, std::size_t bytes) {
+        std::size_t available = 0;
+        const std::uint8_t* p = src.ahead(available);
+        std::size_t i = 0;
+        while (done < bytes && i < available) {
+            const unsigned h = p[i];
+            if (h < 128) {
+                const std::size_t n = h + 1;
+                if (i + 1 + n > available || done + n > bytes) break;
+                std::memcpy(out + done, p + i + 1, n);
+                i += 1 + n;
+                done += n;
+            } else if (h > 128) {
+                const std::size_t n = 257 - h;
+                if (i + 2 > available || done + n > bytes) break;
+                std::memset(out + done, p[i + 1], n);
+                i += 2;
+                done += n;
+            } else {
+                ++i;  // 128 is a no-op
+            }
+        }
+        src.take(i);
+        return done;
+    }
+
     std::size_t literal_ = 0, repeat_ = 0;
     std::uint8_t value_ = 0;
 };

@@ -32,6 +32,14 @@ public:
     }
     // Copies up to n bytes; answers how many were there.
     std::size_t read(std::uint8_t* dst, std::size_t n);
+    // The bytes read ahead and not yet taken (refilled when none are left; empty at the end of
+    // the data), so that a decoder can work on them in place; take() consumes n of them.
+    const std::uint8_t* ahead(std::size_t& available) {
+        if (pos_ == end_) refill();
+        available = end_ - pos_;
+        return buf_.data() + pos_;
+    }
+    void take(std::size_t n) { pos_ += n; }
 
 private:
     static constexpr std::size_t kChunk = 65536;
